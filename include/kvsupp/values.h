@@ -1,0 +1,74 @@
+/*
+** The Value record: every SQL value the driver and the library handle at run
+** time. A Value is a node of kind 154 carrying a type code, a null indicator,
+** type attributes and the datum, held in the record, in a data area in the
+** same block, in a separate block on the same handle, or in a LongBuffer.
+*/
+#ifndef KVSUPP_VALUES_H
+#define KVSUPP_VALUES_H
+
+#include <stdint.h>
+
+#include "export.h"
+#include "memsys.h"
+#include "types.h"
+
+KV_BEGIN_DECLS
+
+typedef enum ValueType {
+    VT_INTEGER = 1,            /* data.i; also BIT, TINYINT and SMALLINT columns */
+    VT_DOUBLE = 2,             /* data.d */
+    VT_STRING = 3,             /* data.s, length */
+    VT_BIT = 4,                /* data.i, 0 or 1 */
+    VT_BINARY = 5,             /* data.b, length, octet_length */
+    VT_DATE = 7,               /* data.date */
+    VT_TIME = 8,               /* data.time */
+    VT_TIMESTAMP = 9,          /* data.ts */
+    VT_NUMERIC = 10,           /* data.num, precision, scale */
+    VT_NULL = 11,              /* the NULL literal */
+    VT_BIGINT = 12,            /* data.big */
+    VT_INTERVAL_YM = 13,       /* data.iv, leading_precision */
+    VT_INTERVAL_DS = 14,       /* data.iv, leading_precision, fraction_precision */
+    VT_CURRENT_DATE = 15,      /* CURRENT_DATE literal */
+    VT_USER = 16,              /* USER literal */
+    VT_CURRENT_TIME = 17,      /* CURRENT_TIME literal; precision */
+    VT_CURRENT_TIMESTAMP = 18, /* CURRENT_TIMESTAMP literal; precision */
+    VT_LONG_STRING = 29,       /* long_buffer */
+    VT_LONG_BINARY = 30        /* long_buffer */
+} ValueType;
+
+/* Size of the data area that cache slot 166 puts after a Value. */
+#define KV_VALUE_INLINE_AREA 128
+
+struct Value {
+    int32_t kind;               /* 154 */
+    int32_t type;               /* ValueType; 0 when never set */
+    int32_t length;             /* string: bytes of text; binary: bytes stored */
+    int32_t octet_length;       /* binary: significant bytes */
+    int32_t no_share;           /* non-zero: duplicate_value_ex copies instead of sharing */
+    int32_t precision;          /* numeric precision; CURRENT TIME(STAMP) fraction digits */
+    int32_t scale;              /* numeric scale */
+    int32_t leading_precision;  /* interval leading field precision */
+    int32_t fraction_precision; /* interval fractional seconds precision */
+    int32_t indicator;          /* -1 SQL NULL, 0 not null */
+    LongBuffer *long_buffer;    /* types 29 and 30 */
+    int32_t ref_count;          /* extra holders sharing the record (0 = one) */
+    MemHandle *mem;             /* handle the record was allocated on */
+    int32_t inline_data;        /* non-zero: data.s/data.b point into the record's block */
+    union {
+        int32_t i;
+        double d;
+        char *s;
+        unsigned char *b;
+        NumericValue num;
+        SQL_DATE_STRUCT date;
+        SQL_TIME_STRUCT time;
+        SQL_TIMESTAMP_STRUCT ts;
+        int64_t big;
+        SQL_INTERVAL_STRUCT iv;
+    } data;
+};
+
+KV_END_DECLS
+
+#endif

@@ -1,0 +1,24 @@
+#!/bin/sh
+# Builds everything with warnings as errors and runs the whole suite twice:
+# a normal build, then an AddressSanitizer + UndefinedBehaviorSanitizer build.
+set -eu
+cd "$(dirname "$0")/.."
+scripts/install-deps.sh
+
+jobs=$(nproc 2>/dev/null || echo 2)
+
+run_suite() {
+    dir=$1
+    shift
+    cmake -S . -B "$dir" -DKV_WERROR=ON "$@"
+    cmake --build "$dir" -j "$jobs"
+    ctest --test-dir "$dir" --output-on-failure -j "$jobs"
+}
+
+echo "== normal build"
+run_suite build/ci-release -DCMAKE_BUILD_TYPE=RelWithDebInfo
+echo "== AddressSanitizer + UndefinedBehaviorSanitizer build"
+export ASAN_OPTIONS=detect_leaks=1:abort_on_error=1
+export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
+run_suite build/ci-sanitize -DCMAKE_BUILD_TYPE=Debug -DKV_SANITIZE=ON
+echo "== all tests passed in both builds"
