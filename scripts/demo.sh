@@ -1,5 +1,6 @@
 #!/bin/sh
-# The demo: builds the project and walks a driver's road through libkvsupp.
+# The demo: builds the project, walks a driver's road through libkvsupp and
+# sets up a Firebird data source through unixODBC and fbsetup.
 set -eu
 cd "$(dirname "$0")/.."
 scripts/install-deps.sh
@@ -7,5 +8,15 @@ scripts/install-deps.sh
 cmake -S . -B build/demo -DCMAKE_BUILD_TYPE=RelWithDebInfo -DKV_BUILD_TESTS=OFF -DKV_BUILD_BENCH=OFF >/dev/null
 cmake --build build/demo -j "$(nproc 2>/dev/null || echo 2)" >/dev/null
 
-echo "=== a driver's road through libkvsupp"
-build/demo/bin/driver_road
+# Each example program is one stretch of the road, in the order a driver meets them.
+for program in driver_road; do
+    if [ -x "build/demo/bin/$program" ]; then
+        echo
+        "build/demo/bin/$program"
+    fi
+done
+
+if [ -x scripts/demo-fbsetup.sh ]; then
+    echo
+    scripts/demo-fbsetup.sh build/demo
+fi
