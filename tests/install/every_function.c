@@ -1,0 +1,123 @@
+/*
+** Built outside the tree against the installed <kvsupp.h> alone: calls
+** every function of the memory, string, diagnostic and thread families
+** and checks what it gets back. Exits 0 when all is well.
+*/
+#include <kvsupp.h>
+
+#include <setjmp.h>
+#include <stdio.h>
+#include <string.h>
+#include <time.h>
+
+static int failures;
+
+#define CHECK(cond)                                                         \
+    do {                                                                    \
+        if (!(cond)) {                                                      \
+            fprintf(stderr, "%s:%d: check failed: %s\n", __FILE__, __LINE__, #cond); \
+            failures++;                                                     \
+        }                                                                   \
+    } while (0)
+
+static int destructor_runs;
+static void count_destructor(void *p)
+{
+    (void)p;
+    destructor_runs++;
+}
+
+static void memory(void)
+{
+    MemHandle *root = kv_mem_alloc_handle(NULL);
+    MemHandle *child = kv_mem_alloc_handle(root);
+    char *block = kv_mem_alloc(root, 16);
+    void *with_destructor = kv_mem_alloc_ex(child, 8, count_destructor);
+    void *node = kv_mem_alloc_node(child, 32, 950);
+    Value *value = newNode(sizeof(Value), KV_NODE_VALUE, child);
+    CHECK(root && child && block && with_destructor && node && value);
+    CHECK(value->kind == KV_NODE_VALUE && value->mem == child);
+    CHECK(kv_mem_clone(root, block) == block);
+    kv_mem_free(root, block);
+    kv_mem_free(root, block);
+    kv_mem_trace_init(NULL);
+    kv_mem_trace_term(NULL);
+    kv_mem_release_handle(root);
+    CHECK(destructor_runs == 1);
+}
+
+static void strings(void)
+{
+    MemHandle *h = kv_mem_alloc_handle(NULL);
+    char buffer[8];
+    uint16_t wide[8];
+    int16_t len16 = 0;
+    int32_t len32 = 0;
+    char text[] = "a,b";
+    char *save = NULL;
+    CHECK(copy_str_buffer(buffer, 5, &len16, "hello") == 1 && strcmp(buffer, "hell") == 0 && len16 == 5);
+    CHECK(copy_str_bufferl(buffer, 8, &len32, "hello") == 0 && len32 == 5);
+    CHECK(copy_nstr_bufferl(wide, 8, &len32, "hi") == 0 && wide[1] == 'i' && wide[2] == 0);
+    buffer[0] = '\0';
+    len16 = 0;
+    CHECK(cat_str_buffer(buffer, 8, &len16, "ab") == 0 && len16 == 2);
+    CHECK(strcmp(string_duplicate("dup", h), "dup") == 0);
+    CHECK(string_compare("Abc", "aBC") == 0);
+    CHECK(strcmp(safe_strtok(text, ",", &save), "a") == 0);
+    CHECK(strcmp(function_string(-2), "DROP_INDEX") == 0);
+    kv_mem_release_handle(h);
+}
+
+static void diagnostics(void)
+{
+    MemHandle *h = kv_mem_alloc_handle(NULL);
+    DriverEnvironment env = {KV_KIND_ENVIRONMENT, 2, NULL};
+    char state[6], message[64];
+    int32_t native = 0;
+    int32_t number = 0;
+    env.error_header = CreateErrorHeader(h, &env);
+    SetupErrorHeader(env.error_header, SQL_DIAG_INSERT);
+    CHECK(SetReturnCode(env.error_header, 1) == 1);
+    SetErrorCount(env.error_header, 3);
+    PostError(env.error_header, 1, 0, NULL, 5, 0, "ODBC3.0", "HY000", "n=%d", 1);
+    PostDalError(&env, "Firebird", 6, "08001", "refused");
+    CHECK(GetDiagRec(env.error_header, 1, state, &native, message, sizeof message, NULL) == 0);
+    CHECK(strcmp(state, "S1000") == 0 && native == 5 && strcmp(message, "[Kestrova ODBC]n=1") == 0);
+    CHECK(GetDiagField(3, env.error_header, 0, SQL_DIAG_NUMBER, &number, 0, NULL) == 0 && number == 2);
+    CHECK(strcmp(map_table[0][0], "01001") == 0);
+    FreeErrorHeader(env.error_header);
+    kv_mem_release_handle(h);
+}
+
+static void threads_and_timeouts(void)
+{
+    MemHandle *h = kv_mem_alloc_handle(NULL);
+    DriverStatement stmt;
+    memset(&stmt, 0, sizeof stmt);
+    stmt.kind = KV_KIND_STATEMENT;
+    stmt.error_header = CreateErrorHeader(h, NULL);
+    odbc_thread_init();
+    CHECK(odbc_thread_create(NULL, NULL) == 0 && thread_cleanup(NULL) == 0);
+    CHECK(thread_wait_on_semaphore(NULL) == 0);
+    thread_clear_semaphore(NULL);
+    thread_close_semaphore(NULL);
+    CHECK(can_connect_async(NULL) == 0 && can_statement_async(NULL) == 0);
+    CHECK(mutex_entry(NULL) == 0 && mutex_exit(NULL) == 0);
+    thread_term();
+    stmt.state = 2;
+    stmt.deadline = time(NULL) - 1;
+    CHECK(check_timeout(&stmt) == -1);
+    kv_mem_release_handle(h);
+}
+
+int main(void)
+{
+    memory();
+    strings();
+    diagnostics();
+    threads_and_timeouts();
+    if (failures)
+        return 1;
+    puts("every function answered");
+    return 0;
+}
