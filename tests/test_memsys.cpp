@@ -331,7 +331,7 @@ TEST_F(MemsysTest, AllocatorsFailCleanly)
             void *p = c.allocate(h);
             kv_test_fail_allocation(0);
             if (p) {
-                EXPECT_GE(nth, 2) << c.name << " succeeded although its first allocation failed";
+                EXPECT_GE(nth, 2) << c.name << " succeeded although its allocation failed";
                 break;
             }
             EXPECT_EQ(chain_of(h), chain) << c.name << " failing at allocation " << nth;
