@@ -13,8 +13,9 @@
 **         v                 [16-byte prefix | user area ...]
 **     MemHandle --next_sibling--> MemHandle --> ...               (newest first)
 **
-** The user area is 16-byte aligned, like the system allocator's result; the
-** pointer-sized word just before it points to the block's header.
+** Header and data block come from one system allocation. The user area is
+** 16-byte aligned, like the system allocator's result; the pointer-sized word
+** just before it points to the block's header.
 **
 ** Nothing here is locked: one thread at a time touches a handle tree and the
 ** block caches.
