@@ -69,6 +69,22 @@ struct Value {
     } data;
 };
 
+/* A value on `handle` with room for `size` data bytes: none for 0 (cache
+   slot 154), a 128-byte area in the same block for 1 to 127 (cache slot 166),
+   `size` bytes after the record in one block otherwise. Sets kind 154, mem,
+   ref_count 0, inline_data, long_buffer NULL and the data pointer (NULL for
+   size 0, else the data area); the caller sets type, indicator and the rest.
+   NULL when memory runs out. */
+KV_EXPORT Value *NewValue(MemHandle *handle, uint32_t size);
+
+/* Drops one holder of `value`: a shared value loses one reference; the last
+   holder frees the record, its separate string or binary data and its
+   reference to the long buffer. NULL and the all-ones pointer are ignored. */
+KV_EXPORT void release_value(MemHandle *handle, Value *value);
+
+/* The ValueType of an ODBC SQL type, or -9999 when there is none. */
+KV_EXPORT int sql_to_value_type(int sql_type);
+
 KV_END_DECLS
 
 #endif
