@@ -15,7 +15,7 @@ namespace {
 
 std::string_view text_of(const char *src)
 {
-    return src ? std::string_view(src) : std::string_view();
+    return std::string_view(src ? src : "");
 }
 
 int16_t to_length16(std::size_t n)
