@@ -6,7 +6,12 @@
 ** area from cache slot 166, or a larger single block: inline_data 1) or in a
 ** separate block on the same handle (inline_data 0, freed with the value).
 */
+#include <algorithm>
+#include <charconv>
 #include <cstdint>
+#include <cstdio>
+#include <cstring>
+#include <string_view>
 
 #include "internal.h"
 
@@ -113,6 +118,312 @@ int sql_to_value_type(int sql_type)
     bool day_time = (sql_type >= SQL_INTERVAL_DAY && sql_type <= SQL_INTERVAL_SECOND) ||
                     (sql_type >= SQL_INTERVAL_DAY_TO_HOUR && sql_type <= SQL_INTERVAL_MINUTE_TO_SECOND);
     return day_time ? VT_INTERVAL_DS : kNoValueType;
+}
+
+} // extern "C"
+
+/*
+** Text forms. The renderers write into the caller's buffer without a bound
+** (the header states the sizes); every piece they write has a bounded size
+** once the value's lengths are known.
+*/
+namespace {
+
+// Room for every fixed-size rendering, the longest "%f" of a double included.
+constexpr std::size_t kFixedTextSize = 400;
+
+char *append(char *out, const char *text)
+{
+    std::size_t n = text ? std::strlen(text) : 0;
+    std::memcpy(out, text, n);
+    return out + n;
+}
+
+char *append(char *out, std::string_view text)
+{
+    std::memcpy(out, text.data(), text.size());
+    return out + text.size();
+}
+
+// Writes a fixed-size rendering through snprintf with a constant format.
+template <typename... Args>
+char *append_format(char *out, const char *format, Args... args)
+{
+    int n = std::snprintf(out, kFixedTextSize, format, args...);
+    return out + std::clamp(n, 0, static_cast<int>(kFixedTextSize) - 1);
+}
+
+char *append_hex(char *out, const unsigned char *bytes, int count)
+{
+    static const char digits[] = "0123456789ABCDEF";
+    for (int i = 0; i < count; i++) {
+        *out++ = digits[bytes[i] >> 4];
+        *out++ = digits[bytes[i] & 15];
+    }
+    return out;
+}
+
+// "%f", then trailing zeros and a trailing point removed: 2.0 gives 2.
+char *append_double(char *out, double d)
+{
+    char text[kFixedTextSize];
+    auto [end, error] = std::to_chars(text, text + sizeof text, d, std::chars_format::fixed, 6);
+    std::size_t n = error == std::errc() ? static_cast<std::size_t>(end - text) : 0;
+    if (std::memchr(text, '.', n)) {
+        while (n > 1 && text[n - 1] == '0')
+            n--;
+        if (n > 1 && text[n - 1] == '.')
+            n--;
+    }
+    return append(out, std::string_view(text, n));
+}
+
+char *append_quoted(char *out, const char *text, int length)
+{
+    *out++ = '\'';
+    for (int i = 0; i < length && text[i]; i++) {
+        if (text[i] == '\'')
+            *out++ = '\'';
+        *out++ = text[i];
+    }
+    *out++ = '\'';
+    return out;
+}
+
+char *append_date(char *out, const SQL_DATE_STRUCT &d)
+{
+    return append_format(out, "%04d-%02d-%02d", static_cast<int16_t>(d.year), static_cast<uint16_t>(d.month),
+                         static_cast<uint16_t>(d.day));
+}
+
+char *append_time(char *out, const SQL_TIME_STRUCT &t)
+{
+    return append_format(out, "%02d:%02d:%02d", static_cast<uint16_t>(t.hour), static_cast<uint16_t>(t.minute),
+                         static_cast<uint16_t>(t.second));
+}
+
+char *append_timestamp(char *out, const SQL_TIMESTAMP_STRUCT &ts)
+{
+    return append_format(out, "%04d-%02d-%02d %02d:%02d:%02d", static_cast<int16_t>(ts.year),
+                         static_cast<uint16_t>(ts.month), static_cast<uint16_t>(ts.day),
+                         static_cast<uint16_t>(ts.hour), static_cast<uint16_t>(ts.minute),
+                         static_cast<uint16_t>(ts.second));
+}
+
+// Nine digits of billionths without their trailing zeros: 500000000 gives 5.
+std::string_view fraction_text(char (&text)[16], unsigned long fraction)
+{
+    int n = std::snprintf(text, sizeof text, "%09lu", fraction);
+    n = std::clamp(n, 0, static_cast<int>(sizeof text) - 1);
+    while (n > 1 && text[n - 1] == '0')
+        n--;
+    return std::string_view(text, static_cast<std::size_t>(n));
+}
+
+// The interval's fields; in the literal form the closing quote and the
+// leading field's name follow the value.
+char *append_interval_fields(char *out, const SQL_INTERVAL_STRUCT &iv, bool literal)
+{
+    unsigned long year = iv.intval.year_month.year, month = iv.intval.year_month.month;
+    unsigned long day = iv.intval.day_second.day, hour = iv.intval.day_second.hour;
+    unsigned long minute = iv.intval.day_second.minute, second = iv.intval.day_second.second;
+    unsigned long fraction = iv.intval.day_second.fraction;
+    char fraction_digits[16];
+    std::string_view fraction_part = fraction ? fraction_text(fraction_digits, fraction) : std::string_view();
+    const char *leading = "";
+    switch (iv.interval_type) {
+    case SQL_IS_YEAR: out = append_format(out, "%lu", year); leading = "YEAR"; break;
+    case SQL_IS_MONTH: out = append_format(out, "%lu", month); leading = "MONTH"; break;
+    case SQL_IS_DAY: out = append_format(out, "%lu", day); leading = "DAY"; break;
+    case SQL_IS_HOUR: out = append_format(out, "%lu", hour); leading = "HOUR"; break;
+    case SQL_IS_MINUTE: out = append_format(out, "%lu", minute); leading = "MINUTE"; break;
+    case SQL_IS_SECOND: out = append_format(out, "%lu", second); leading = "SECOND"; break;
+    case SQL_IS_YEAR_TO_MONTH: out = append_format(out, "%lu-%02lu", year, month); leading = "YEAR"; break;
+    case SQL_IS_DAY_TO_HOUR: out = append_format(out, "%lu %02lu", day, hour); leading = "DAY"; break;
+    case SQL_IS_DAY_TO_MINUTE:
+        out = append_format(out, "%lu %02lu:%02lu", day, hour, minute);
+        leading = "DAY";
+        break;
+    case SQL_IS_DAY_TO_SECOND:
+        out = append_format(out, "%lu %02lu:%02lu:%02lu", day, hour, minute, second);
+        leading = "DAY";
+        break;
+    case SQL_IS_HOUR_TO_MINUTE: out = append_format(out, "%lu:%02lu", hour, minute); leading = "HOUR"; break;
+    case SQL_IS_HOUR_TO_SECOND:
+        out = append_format(out, "%lu:%02lu:%02lu", hour, minute, second);
+        leading = "HOUR";
+        break;
+    case SQL_IS_MINUTE_TO_SECOND: out = append_format(out, "%lu:%02lu", minute, second); leading = "MINUTE"; break;
+    default:
+        return out;
+    }
+    bool has_seconds = iv.interval_type == SQL_IS_SECOND || iv.interval_type == SQL_IS_DAY_TO_SECOND ||
+                       iv.interval_type == SQL_IS_HOUR_TO_SECOND || iv.interval_type == SQL_IS_MINUTE_TO_SECOND;
+    if (has_seconds && !fraction_part.empty()) {
+        *out++ = '.';
+        out = append(out, fraction_part);
+    }
+    if (literal) {
+        out = append(out, "' ");
+        out = append(out, leading);
+    }
+    return out;
+}
+
+char *append_leading_precision(char *out, int lp)
+{
+    return lp == 2 || lp == 0 ? out : append_format(out, "(%d)", lp);
+}
+
+// The rest of the qualifier after the leading field's name.
+char *append_interval_qualifier(char *out, int type, int lp, int fp)
+{
+    switch (type) {
+    case SQL_IS_YEAR:
+    case SQL_IS_MONTH:
+    case SQL_IS_DAY:
+    case SQL_IS_HOUR:
+    case SQL_IS_MINUTE:
+        return append_leading_precision(out, lp);
+    case SQL_IS_SECOND:
+        return lp == 2 && fp == 6 ? out : append_format(out, "(%d,%d)", lp, fp);
+    case SQL_IS_YEAR_TO_MONTH:
+        return append(append_leading_precision(out, lp), " TO MONTH");
+    case SQL_IS_DAY_TO_HOUR:
+        return append(append_leading_precision(out, lp), " TO HOUR");
+    case SQL_IS_DAY_TO_MINUTE:
+    case SQL_IS_HOUR_TO_MINUTE:
+        return append(append_leading_precision(out, lp), " TO MINUTE");
+    case SQL_IS_DAY_TO_SECOND:
+    case SQL_IS_HOUR_TO_SECOND:
+        out = append(append_leading_precision(out, lp), " TO SECOND");
+        return fp == 6 || fp == 0 ? out : append_format(out, "(%d)", fp);
+    case SQL_IS_MINUTE_TO_SECOND:
+        out = append(append_leading_precision(out, lp), " TO SECOND");
+        return fp == 6 || lp == 0 ? out : append_format(out, "(%d)", fp);
+    default:
+        return out;
+    }
+}
+
+char *write_interval(const Value *value, char *out, bool literal)
+{
+    const SQL_INTERVAL_STRUCT &iv = value->data.iv;
+    if (literal)
+        out = append(out, "INTERVAL ");
+    if (iv.interval_sign == 1)
+        *out++ = '-';
+    if (literal)
+        *out++ = '\'';
+    out = append_interval_fields(out, iv, literal);
+    if (literal && iv.interval_type >= SQL_IS_YEAR && iv.interval_type <= SQL_IS_MINUTE_TO_SECOND)
+        out = append_interval_qualifier(out, iv.interval_type, value->leading_precision, value->fraction_precision);
+    *out = '\0';
+    return out;
+}
+
+} // namespace
+
+extern "C" {
+
+void interval_as_text(const Value *value, char *buffer, int literal)
+{
+    write_interval(value, buffer, literal != 0);
+}
+
+const char *value_as_text(const Value *value, char *buffer)
+{
+    if (value->indicator != 0)
+        return "NULL";
+    char *out = buffer;
+    switch (value->type) {
+    case VT_INTEGER:
+    case VT_BIT:
+        out = append_format(out, "%d", value->data.i);
+        break;
+    case VT_DOUBLE:
+        out = append_double(out, value->data.d);
+        break;
+    case VT_STRING:
+        out = append_quoted(out, value->data.s ? value->data.s : "", value->length);
+        break;
+    case VT_BINARY:
+        out = append(out, "B'");
+        out = append_hex(out, value->data.b, value->octet_length);
+        out = append(out, "'");
+        break;
+    case VT_DATE:
+        out = append(append_date(append(out, "{d'"), value->data.date), "'}");
+        break;
+    case VT_TIME:
+        out = append(append_time(append(out, "{t'"), value->data.time), "'}");
+        break;
+    case VT_TIMESTAMP:
+        out = append(append_timestamp(append(out, "{ts'"), value->data.ts), "'}");
+        break;
+    case VT_NUMERIC:
+        numeric_to_string(&const_cast<Value *>(value)->data.num, buffer, 1024, nullptr, 0);
+        return buffer;
+    case VT_NULL:
+        out = append(out, " NULL ");
+        break;
+    case VT_BIGINT:
+        out = append_format(out, "%lld", static_cast<long long>(value->data.big));
+        break;
+    case VT_INTERVAL_YM:
+    case VT_INTERVAL_DS:
+        *out++ = '{';
+        out = write_interval(value, out, true);
+        *out++ = '}';
+        break;
+    default:
+        return buffer;
+    }
+    *out = '\0';
+    return buffer;
+}
+
+char *value_as_text_ex(const Value *value, char *buffer, const char *date_prefix, const char *date_suffix,
+                       const char *time_prefix, const char *time_suffix, const char *timestamp_prefix,
+                       const char *timestamp_suffix, const char *binary_prefix, const char *binary_suffix,
+                       int compact_timestamps)
+{
+    char *out = buffer;
+    if (value->indicator != 0) {
+        out = append(out, "NULL");
+    } else if (value->type == VT_DATE) {
+        out = append(append_date(append(out, date_prefix), value->data.date), date_suffix);
+    } else if (value->type == VT_TIME) {
+        out = append(append_time(append(out, time_prefix), value->data.time), time_suffix);
+    } else if (value->type == VT_TIMESTAMP) {
+        const SQL_TIMESTAMP_STRUCT &ts = value->data.ts;
+        bool no_date = ts.year == 0 && ts.month == 0 && ts.day == 0;
+        bool no_time = ts.hour == 0 && ts.minute == 0 && ts.second == 0;
+        out = append(out, timestamp_prefix);
+        if (compact_timestamps && no_date && no_time) {
+            out = append(buffer, "NULL");
+            *out = '\0';
+            return buffer;
+        }
+        if (compact_timestamps && no_time)
+            out = append_date(out, SQL_DATE_STRUCT{ts.year, ts.month, ts.day});
+        else if (compact_timestamps && no_date)
+            out = append_time(out, SQL_TIME_STRUCT{ts.hour, ts.minute, ts.second});
+        else
+            out = append_timestamp(out, ts);
+        out = append(out, timestamp_suffix);
+    } else if (value->type == VT_BINARY) {
+        if (value->octet_length <= 0)
+            out = append(out, "''");
+        else
+            out = append(append_hex(append(out, binary_prefix), value->data.b, value->octet_length),
+                         binary_suffix);
+    } else {
+        value_as_text(value, buffer);
+        return buffer;
+    }
+    *out = '\0';
+    return buffer;
 }
 
 } // extern "C"

@@ -85,6 +85,32 @@ KV_EXPORT void release_value(MemHandle *handle, Value *value);
 /* The ValueType of an ODBC SQL type, or -9999 when there is none. */
 KV_EXPORT int sql_to_value_type(int sql_type);
 
+/* Buffer sizes for the renderers below, which write without a bound: a value
+   of a fixed-size type (doubles included) or a numeric needs
+   KV_VALUE_TEXT_SIZE bytes; a string needs 2 * length + 3; a binary value
+   2 * octet_length + 4, plus the affixes' lengths for value_as_text_ex. */
+#define KV_VALUE_TEXT_SIZE 1024
+
+/* The ODBC text of `value`: quoted strings, B'..' binary, {d'..'}, {t'..'},
+   {ts'..'} and {INTERVAL ..} escapes. Returns `buffer`, or the constant
+   "NULL" (writing nothing) for a NULL value. A type without a text form
+   leaves the buffer as it was. */
+KV_EXPORT const char *value_as_text(const Value *value, char *buffer);
+
+/* As value_as_text, with the caller's prefixes and suffixes (NULL counts as
+   "") around dates, times, timestamps and non-empty binary data. With
+   `compact_timestamps` a timestamp at midnight renders as its date, one on
+   day 0000-00-00 as its time, and one with all fields 0 as NULL. A NULL
+   value writes "NULL". Returns `buffer`. */
+KV_EXPORT char *value_as_text_ex(const Value *value, char *buffer, const char *date_prefix,
+                                 const char *date_suffix, const char *time_prefix, const char *time_suffix,
+                                 const char *timestamp_prefix, const char *timestamp_suffix,
+                                 const char *binary_prefix, const char *binary_suffix, int compact_timestamps);
+
+/* An interval value as an SQL-92 literal (`literal` non-zero), for example
+   INTERVAL -'1-06' YEAR(4) TO MONTH, or as its bare value (-1-06). */
+KV_EXPORT void interval_as_text(const Value *value, char *buffer, int literal);
+
 KV_END_DECLS
 
 #endif
