@@ -8,6 +8,9 @@
 */
 #include <algorithm>
 #include <charconv>
+#include <cmath>
+#include <cstdlib>
+#include <limits>
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
@@ -118,6 +121,289 @@ int sql_to_value_type(int sql_type)
     bool day_time = (sql_type >= SQL_INTERVAL_DAY && sql_type <= SQL_INTERVAL_SECOND) ||
                     (sql_type >= SQL_INTERVAL_DAY_TO_HOUR && sql_type <= SQL_INTERVAL_MINUTE_TO_SECOND);
     return day_time ? VT_INTERVAL_DS : kNoValueType;
+}
+
+} // extern "C"
+
+namespace {
+
+NumericValue *numeric_of(const Value *value)
+{
+    return const_cast<NumericValue *>(&value->data.num);
+}
+
+bool is_null(const Value *value)
+{
+    return value->indicator == -1;
+}
+
+// A double truncated toward zero into an integer type, saturated at the
+// type's ends (NaN reads as 0), so no conversion is ever undefined.
+template <typename Int>
+Int truncate_double(double d)
+{
+    if (std::isnan(d))
+        return 0;
+    if (d <= static_cast<double>(std::numeric_limits<Int>::min()))
+        return std::numeric_limits<Int>::min();
+    if (d >= static_cast<double>(std::numeric_limits<Int>::max()))
+        return std::numeric_limits<Int>::max();
+    return static_cast<Int>(d);
+}
+
+bool is_long(const Value *value)
+{
+    return value->type == VT_LONG_STRING || value->type == VT_LONG_BINARY;
+}
+
+// The fields of a node after its kind are pointer-sized words.
+void *node_field(void *node, int n)
+{
+    void *field;
+    std::memcpy(&field, static_cast<char *>(node) + n * sizeof(void *), sizeof field);
+    return field;
+}
+
+constexpr int32_t kNodeQualifiedJoin = 138;
+constexpr int kJoinSelectField = 8;
+
+} // namespace
+
+extern "C" {
+
+Value *duplicate_value(MemHandle *handle, const Value *value)
+{
+    if (!value) {
+        Value *empty = NewValue(handle, 0);
+        if (empty) {
+            empty->indicator = -1;
+            empty->data.s = nullptr;
+        }
+        return empty;
+    }
+    bool bytes = (value->type == VT_STRING || value->type == VT_BINARY) && value->data.s;
+    uint32_t size = bytes ? static_cast<uint32_t>(std::max(value->length, 0)) + 1 : 0;
+    Value *copy = NewValue(handle, size);
+    if (!copy)
+        return nullptr;
+    char *own_area = copy->data.s;
+    std::memcpy(copy, value, sizeof(Value));
+    copy->kind = KV_NODE_VALUE;
+    copy->long_buffer = nullptr;
+    if (value->type == VT_STRING || value->type == VT_BINARY) {
+        copy->no_share = 0;
+        copy->inline_data = bytes;
+        if (bytes) {
+            copy->data.s = own_area;
+            std::memcpy(own_area, value->data.s, size - 1);
+            own_area[size - 1] = '\0';
+        }
+    }
+    copy->ref_count = 0;
+    copy->mem = handle;
+    if (is_long(value) && value->long_buffer)
+        copy->long_buffer = clone_long_buffer(value->long_buffer, handle);
+    return copy;
+}
+
+Value *duplicate_value_ex(MemHandle *handle, Value *value)
+{
+    if (!value || value->mem != handle || value->no_share)
+        return duplicate_value(handle, value);
+    value->ref_count++;
+    if (is_long(value) && value->long_buffer)
+        clone_long_buffer(value->long_buffer, handle);
+    return value;
+}
+
+int32_t get_int_from_value(const Value *value)
+{
+    if (is_null(value))
+        return 0;
+    int out = 0;
+    switch (value->type) {
+    case VT_INTEGER:
+    case VT_BIT:
+        return value->data.i;
+    case VT_DOUBLE:
+        return truncate_double<int32_t>(value->data.d);
+    case VT_STRING:
+        return value->data.s ? static_cast<int32_t>(std::strtol(value->data.s, nullptr, 10)) : 0;
+    case VT_NUMERIC:
+        numeric_to_int(numeric_of(value), &out);
+        return out;
+    case VT_BIGINT:
+        return static_cast<int32_t>(static_cast<uint32_t>(value->data.big));
+    default:
+        return 0;
+    }
+}
+
+int64_t get_bigint_from_value(const Value *value)
+{
+    if (is_null(value))
+        return 0;
+    int64_t out = 0;
+    switch (value->type) {
+    case VT_INTEGER:
+    case VT_BIT:
+        return value->data.i;
+    case VT_DOUBLE:
+        return truncate_double<int64_t>(value->data.d);
+    case VT_STRING:
+        return value->data.s ? std::strtoll(value->data.s, nullptr, 10) : 0;
+    case VT_NUMERIC:
+        numeric_to_bigint(numeric_of(value), &out);
+        return out;
+    case VT_BIGINT:
+        return value->data.big;
+    default:
+        return 0;
+    }
+}
+
+double get_double_from_value(const Value *value)
+{
+    if (is_null(value))
+        return 0.0;
+    double out = 0.0;
+    switch (value->type) {
+    case VT_INTEGER:
+    case VT_BIT:
+        return value->data.i;
+    case VT_DOUBLE:
+        return value->data.d;
+    case VT_STRING:
+        return value->data.s ? std::strtod(value->data.s, nullptr) : 0.0;
+    case VT_NUMERIC:
+        numeric_to_double(numeric_of(value), &out);
+        return out;
+    case VT_BIGINT:
+        return static_cast<double>(value->data.big);
+    default:
+        return 0.0;
+    }
+}
+
+const char *get_string_from_value(const Value *value)
+{
+    if (is_null(value) || value->type != VT_STRING || !value->data.s)
+        return "";
+    return value->data.s;
+}
+
+void set_value_to_double(Value *value, double d)
+{
+    switch (value->type) {
+    case VT_INTEGER:
+    case VT_BIT:
+        value->data.i = truncate_double<int32_t>(d);
+        break;
+    case VT_DOUBLE:
+        value->data.d = d;
+        break;
+    case VT_NUMERIC:
+        double_to_numeric(d, &value->data.num, value->data.num.precision, value->data.num.scale);
+        break;
+    case VT_BIGINT:
+        value->data.big = truncate_double<int64_t>(d);
+        break;
+    default:
+        break;
+    }
+}
+
+void set_value_to_interval(Value *destination, const Value *source)
+{
+    std::memcpy(destination, source, sizeof(Value));
+}
+
+int get_trivalue_from_value(const Value *value)
+{
+    if (value->indicator != 0)
+        return 2;
+    return value->data.i != 0 ? 1 : 0;
+}
+
+void set_trivalue_in_value(Value *value, int truth)
+{
+    value->type = VT_INTEGER;
+    value->indicator = truth == 2 ? -1 : 0;
+    value->data.i = truth == 1 ? 1 : 0;
+}
+
+uint32_t get_long_from_interval(const Value *value, uint32_t *fraction)
+{
+    const SQL_INTERVAL_STRUCT &iv = value->data.iv;
+    uint32_t year = iv.intval.year_month.year, month = iv.intval.year_month.month;
+    uint32_t day = iv.intval.day_second.day, hour = iv.intval.day_second.hour;
+    uint32_t minute = iv.intval.day_second.minute, second = iv.intval.day_second.second;
+    uint32_t frac = 0;
+    uint32_t result = 0;
+    switch (iv.interval_type) {
+    case SQL_IS_YEAR: result = year; break;
+    case SQL_IS_MONTH: result = month; break;
+    case SQL_IS_DAY: result = day; break;
+    case SQL_IS_HOUR: result = hour; break;
+    case SQL_IS_MINUTE: result = minute; break;
+    case SQL_IS_SECOND: result = second; frac = iv.intval.day_second.fraction; break;
+    case SQL_IS_YEAR_TO_MONTH: result = year * 12 + month; break;
+    case SQL_IS_DAY_TO_HOUR: result = day * 24 + hour; break;
+    case SQL_IS_DAY_TO_MINUTE: result = day * 1440 + hour * 60 + minute; break;
+    case SQL_IS_DAY_TO_SECOND:
+        result = day * 86400 + hour * 3600 + minute * 60 + second;
+        frac = iv.intval.day_second.fraction;
+        break;
+    case SQL_IS_HOUR_TO_MINUTE: result = hour * 60 + minute; break;
+    case SQL_IS_HOUR_TO_SECOND:
+        result = hour * 3600 + minute * 60 + second;
+        frac = iv.intval.day_second.fraction;
+        break;
+    case SQL_IS_MINUTE_TO_SECOND:
+        result = minute * 60 + second;
+        frac = iv.intval.day_second.fraction;
+        break;
+    default: break;
+    }
+    if (fraction)
+        *fraction = frac;
+    return result;
+}
+
+int32_t get_buffer_length(int32_t length, int c_type)
+{
+    switch (c_type) {
+    case SQL_C_UTINYINT: case SQL_C_STINYINT: case SQL_C_BIT: case SQL_C_TINYINT:
+        return 1;
+    case SQL_C_USHORT: case SQL_C_SSHORT: case SQL_C_SHORT:
+        return 2;
+    case SQL_C_ULONG: case SQL_C_SLONG: case SQL_C_LONG: case SQL_C_FLOAT:
+        return 4;
+    case SQL_C_UBIGINT: case SQL_C_SBIGINT: case SQL_BIGINT: case SQL_FLOAT: case SQL_C_DOUBLE:
+        return 8;
+    case SQL_C_DATE: case SQL_C_TIME: case SQL_C_TYPE_DATE: case SQL_C_TYPE_TIME:
+        return 6;
+    case SQL_C_TIMESTAMP: case SQL_C_TYPE_TIMESTAMP:
+        return 16;
+    case SQL_C_NUMERIC: case SQL_DECIMAL:
+        return 19;
+    case SQL_VARBINARY: case SQL_C_BINARY: case SQL_C_CHAR: case SQL_VARCHAR: case SQL_C_DEFAULT:
+        return length;
+    default:
+        return c_type >= SQL_C_INTERVAL_YEAR && c_type <= SQL_C_INTERVAL_MINUTE_TO_SECOND ? 28 : 0;
+    }
+}
+
+void *extract_select(void *node)
+{
+    if (!node)
+        return nullptr;
+    if (static_cast<Node *>(node)->kind == kNodeQualifiedJoin) {
+        node = node_field(node, kJoinSelectField);
+        if (!node)
+            return nullptr;
+    }
+    return node_field(node, 4);
 }
 
 } // extern "C"

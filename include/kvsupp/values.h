@@ -85,6 +85,50 @@ KV_EXPORT void release_value(MemHandle *handle, Value *value);
 /* The ValueType of an ODBC SQL type, or -9999 when there is none. */
 KV_EXPORT int sql_to_value_type(int sql_type);
 
+/* A copy of `value` on `handle` (NULL stays a NULL value): strings and
+   binaries get their own copy of the data, long data a buffer that shares
+   the temporary file (by reference on the same handle, a second reader on
+   another). NULL when memory runs out. */
+KV_EXPORT Value *duplicate_value(MemHandle *handle, const Value *value);
+
+/* `value` itself, shared (ref_count raised), when it lives on `handle` and
+   allows sharing; a duplicate_value copy otherwise. */
+KV_EXPORT Value *duplicate_value_ex(MemHandle *handle, Value *value);
+
+/* Readers: 0, 0.0 or "" for a NULL value and for types without a number
+   (or text). Doubles truncate toward zero (saturating at the type's ends),
+   strings are read as decimal text, numerics through their conversions, a
+   bigint gives its low 32 bits to get_int_from_value. */
+KV_EXPORT int32_t get_int_from_value(const Value *value);
+KV_EXPORT int64_t get_bigint_from_value(const Value *value);
+KV_EXPORT double get_double_from_value(const Value *value);
+/* The text of a non-null string value; "" (a constant) for anything else. */
+KV_EXPORT const char *get_string_from_value(const Value *value);
+
+/* Stores `d` into a value of numeric kind (integer, bit, double, numeric at
+   its own precision and scale, bigint), keeping its type; others unchanged. */
+KV_EXPORT void set_value_to_double(Value *value, double d);
+
+/* Copies the whole source record (not its separate data) over `destination`. */
+KV_EXPORT void set_value_to_interval(Value *destination, const Value *source);
+
+/* Three-valued logic: 2 (unknown) for a NULL value, else 1 or 0. */
+KV_EXPORT int get_trivalue_from_value(const Value *value);
+/* Makes `value` the integer 1 or 0, or NULL for `truth` 2. */
+KV_EXPORT void set_trivalue_in_value(Value *value, int truth);
+
+/* An interval's magnitude in its smallest field, sign ignored; the fraction
+   of a seconds field goes to `fraction` (0 without one) when given. */
+KV_EXPORT uint32_t get_long_from_interval(const Value *value, uint32_t *fraction);
+
+/* Bytes of an ODBC C buffer of `c_type`: the fixed size of the type,
+   `length` for character and binary types, 0 for long and unknown types. */
+KV_EXPORT int32_t get_buffer_length(int32_t length, int c_type);
+
+/* The fourth field of a query node (a query specification's from list); for
+   a qualified join, of the query in its select field. NULL for NULL. */
+KV_EXPORT void *extract_select(void *node);
+
 /* Buffer sizes for the renderers below, which write without a bound: a value
    of a fixed-size type (doubles included) or a numeric needs
    KV_VALUE_TEXT_SIZE bytes; a string needs 2 * length + 3; a binary value
