@@ -19,6 +19,7 @@ typedef struct DriverConnection DriverConnection;
 typedef struct DriverStatement DriverStatement;
 typedef struct EvalContext EvalContext;
 typedef struct Value Value;
+typedef struct FlatValue FlatValue;
 typedef struct LongBuffer LongBuffer;
 typedef struct AttributeList AttributeList;
 typedef struct AttributePair AttributePair;

@@ -85,6 +85,19 @@ KV_EXPORT void release_value(MemHandle *handle, Value *value);
 /* The ValueType of an ODBC SQL type, or -9999 when there is none. */
 KV_EXPORT int sql_to_value_type(int sql_type);
 
+/* A flat record: a value copied into a self-contained byte record for row
+   buffers. The header is three 32-bit words in host order; the datum follows
+   directly at KV_FLAT_HEADER_SIZE, unpadded and unaligned: 4 bytes for
+   integers and bits, 8 for doubles and bigints, 6 for dates and times, 16
+   for timestamps, 19 for numerics, 28 for intervals, `length` bytes for
+   strings (no terminator) and binaries. */
+struct FlatValue {
+    int32_t length;       /* data bytes; -1 for NULL (no data follows) */
+    int32_t octet_length; /* binary values: the Value's octet_length; else 0 */
+    int32_t type;         /* ValueType */
+};
+#define KV_FLAT_HEADER_SIZE 12
+
 /* A copy of `value` on `handle` (NULL stays a NULL value): strings and
    binaries get their own copy of the data, long data a buffer that shares
    the temporary file (by reference on the same handle, a second reader on
@@ -154,6 +167,30 @@ KV_EXPORT char *value_as_text_ex(const Value *value, char *buffer, const char *d
 /* An interval value as an SQL-92 literal (`literal` non-zero), for example
    INTERVAL -'1-06' YEAR(4) TO MONTH, or as its bare value (-1-06). */
 KV_EXPORT void interval_as_text(const Value *value, char *buffer, int literal);
+
+/* SQL ordering of two values: negative, 0 or positive. NULLs sort first;
+   a's type decides how both are read. Strings of different lengths compare
+   blank-padded, binaries zero-padded, a string against another type with
+   that value's ODBC text. Any lengths are handled. */
+KV_EXPORT int compare_values(const Value *a, const Value *b);
+
+/* The same ordering on two flat records, without building values. */
+KV_EXPORT int compare_dm(const FlatValue *a, const FlatValue *b);
+
+/* Writes `value` into `record` (header and datum; the caller sizes it with
+   get_dm_length plus KV_FLAT_HEADER_SIZE). */
+KV_EXPORT void value_to_dm(FlatValue *record, const Value *value);
+
+/* Fills an existing value of the right type from `record` (strings and
+   binaries need a data area of the record's length, plus one byte for a
+   string's terminator). A NULL record only sets the indicator to -1. */
+KV_EXPORT void dm_to_value(const FlatValue *record, Value *value);
+
+/* Data bytes of the flat form of an ODBC SQL type of `length`. */
+KV_EXPORT int32_t get_dm_length(int sql_type, int32_t length);
+
+/* Data bytes of `record`, judged by the value's type; 0 for NULL. */
+KV_EXPORT int32_t get_length_from_dm(const FlatValue *record, const Value *value);
 
 KV_END_DECLS
 
