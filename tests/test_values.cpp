@@ -2,6 +2,7 @@
 // SQL type mapping.
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <cstring>
 #include <initializer_list>
 #include <string>
@@ -370,6 +371,356 @@ TEST(IntervalAsText, LiteralAndBareForms)
     char buffer[64];
     interval_as_text(&unknown, buffer, 1);
     EXPECT_STREQ(buffer, "INTERVAL '");
+}
+
+} // namespace
+
+namespace {
+
+Value bigint_value(int64_t big)
+{
+    Value v{};
+    v.type = VT_BIGINT;
+    v.data.big = big;
+    return v;
+}
+
+Value numeric_value(const char *text)
+{
+    Value v{};
+    v.type = VT_NUMERIC;
+    char copy[64];
+    std::snprintf(copy, sizeof copy, "%s", text);
+    string_to_numeric(copy, &v.data.num, 38, 0);
+    v.precision = v.data.num.precision;
+    v.scale = v.data.num.scale;
+    return v;
+}
+
+Value null_of(Value v)
+{
+    v.indicator = -1;
+    return v;
+}
+
+TEST(ValueReaders, EachTypeThroughEachReader)
+{
+    struct {
+        const char *name;
+        Value value;
+        int32_t as_int;
+        int64_t as_bigint;
+        double as_double;
+        const char *as_string;
+    } cases[] = {
+        {"integer", integer_value(-7), -7, -7, -7.0, ""},
+        {"double", double_value(-2.75), -2, -2, -2.75, ""},
+        {"double beyond int", double_value(1e12), INT32_MAX, 1000000000000LL, 1e12, ""},
+        {"string 42abc", string_value("42abc"), 42, 42, 42.0, "42abc"},
+        {"string 2.5e3", string_value(" 2.5e3"), 2, 2, 2500.0, " 2.5e3"},
+        {"numeric 12.75", numeric_value("12.75"), 12, 12, 12.75, ""},
+        {"bigint 4294967297", bigint_value(4294967297LL), 1, 4294967297LL, 4294967297.0, ""},
+        {"null integer", null_of(integer_value(5)), 0, 0, 0.0, ""},
+        {"null string", null_of(string_value("9")), 0, 0, 0.0, ""},
+        {"date", Value{0, VT_DATE, 0, 0, 0, 0, 0, 0, 0, 0, nullptr, 0, nullptr, 0, {}}, 0, 0, 0.0, ""},
+    };
+    for (const auto &c : cases) {
+        EXPECT_EQ(get_int_from_value(&c.value), c.as_int) << c.name;
+        EXPECT_EQ(get_bigint_from_value(&c.value), c.as_bigint) << c.name;
+        EXPECT_DOUBLE_EQ(get_double_from_value(&c.value), c.as_double) << c.name;
+        EXPECT_STREQ(get_string_from_value(&c.value), c.as_string) << c.name;
+    }
+}
+
+TEST(ValueReaders, SetValueToDoubleKeepsTheType)
+{
+    Value i = integer_value(0), d = double_value(0), b = bigint_value(0), n = numeric_value("0.00");
+    Value s = string_value("keep");
+    for (Value *v : {&i, &d, &b, &n, &s})
+        set_value_to_double(v, -12.5);
+    EXPECT_EQ(i.type, VT_INTEGER);
+    EXPECT_EQ(i.data.i, -12);
+    EXPECT_EQ(d.data.d, -12.5);
+    EXPECT_EQ(b.data.big, -12);
+    EXPECT_EQ(n.type, VT_NUMERIC);
+    EXPECT_EQ(get_double_from_value(&n), -12.5);
+    EXPECT_STREQ(s.data.s, "keep");
+}
+
+TEST(ValueTruth, ThreeValuedLogic)
+{
+    Value v = integer_value(-5);
+    EXPECT_EQ(get_trivalue_from_value(&v), 1);
+    v.data.i = 0;
+    EXPECT_EQ(get_trivalue_from_value(&v), 0);
+    v.indicator = -1;
+    EXPECT_EQ(get_trivalue_from_value(&v), 2);
+    Value t = string_value("x");
+    for (int truth : {0, 1, 2, 7}) {
+        set_trivalue_in_value(&t, truth);
+        EXPECT_EQ(t.type, VT_INTEGER);
+        EXPECT_EQ(get_trivalue_from_value(&t), truth == 7 ? 0 : truth) << truth;
+    }
+}
+
+TEST(ValueIntervals, MagnitudeInTheSmallestField)
+{
+    struct {
+        Value value;
+        uint32_t magnitude, fraction;
+    } cases[] = {
+        {interval_value(SQL_IS_DAY_TO_SECOND, true, {1, 2, 3, 4}, 2, 6, 500000000), 93784, 500000000},
+        {interval_value(SQL_IS_YEAR_TO_MONTH, false, {2, 3}, 2, 0), 27, 0},
+        {interval_value(SQL_IS_YEAR, false, {5}, 2, 0), 5, 0},
+        {interval_value(SQL_IS_MONTH, false, {0, 7}, 2, 0), 7, 0},
+        {interval_value(SQL_IS_DAY_TO_HOUR, false, {2, 3}, 2, 0), 51, 0},
+        {interval_value(SQL_IS_DAY_TO_MINUTE, false, {1, 1, 1}, 2, 0), 1501, 0},
+        {interval_value(SQL_IS_HOUR_TO_MINUTE, false, {0, 2, 5}, 2, 0), 125, 0},
+        {interval_value(SQL_IS_HOUR_TO_SECOND, false, {0, 1, 0, 1}, 2, 6, 7), 3601, 7},
+        {interval_value(SQL_IS_MINUTE_TO_SECOND, false, {0, 0, 2, 5}, 2, 6, 9), 125, 9},
+        {interval_value(SQL_IS_SECOND, false, {0, 0, 0, 59}, 2, 6, 1), 59, 1},
+    };
+    for (const auto &c : cases) {
+        uint32_t fraction = 12345;
+        EXPECT_EQ(get_long_from_interval(&c.value, &fraction), c.magnitude);
+        EXPECT_EQ(fraction, c.fraction);
+        EXPECT_EQ(get_long_from_interval(&c.value, nullptr), c.magnitude);
+    }
+    Value copy{};
+    Value source = cases[0].value;
+    set_value_to_interval(&copy, &source);
+    EXPECT_EQ(std::memcmp(&copy, &source, sizeof copy), 0);
+}
+
+TEST(ValueBuffers, BufferLengthOfEveryCType)
+{
+    struct {
+        int c_type, bytes;
+    } cases[] = {
+        {-28, 1}, {-26, 1}, {-7, 1}, {-6, 1}, {-17, 2}, {-15, 2}, {5, 2}, {-18, 4}, {-16, 4}, {4, 4}, {7, 4},
+        {-27, 8}, {-25, 8}, {-5, 8}, {6, 8}, {8, 8}, {9, 6}, {10, 6}, {91, 6}, {92, 6}, {11, 16}, {93, 16},
+        {2, 19}, {3, 19}, {101, 28}, {107, 28}, {113, 28}, {-3, 77}, {-2, 77}, {1, 77}, {12, 77}, {99, 77},
+        {-4, 0}, {-1, 0}, {0, 0}, {100, 0}, {114, 0}, {-8, 0},
+    };
+    for (const auto &c : cases)
+        EXPECT_EQ(get_buffer_length(77, c.c_type), c.bytes) << c.c_type;
+}
+
+TEST(ValueNodes, ExtractSelectReadsTheFromList)
+{
+    struct QuerySpec {
+        int32_t kind;
+        void *fields[5];
+    } query{115, {nullptr, nullptr, nullptr, reinterpret_cast<void *>(0xF00), nullptr}};
+    struct Join {
+        int32_t kind;
+        void *fields[8];
+    } join{138, {nullptr, nullptr, nullptr, reinterpret_cast<void *>(0xBAD), nullptr, nullptr, nullptr, &query}};
+    EXPECT_EQ(extract_select(&query), reinterpret_cast<void *>(0xF00));
+    EXPECT_EQ(extract_select(&join), reinterpret_cast<void *>(0xF00));
+    EXPECT_EQ(extract_select(nullptr), nullptr);
+}
+
+TEST_F(ValueTest, DuplicatesCopyOrShare)
+{
+    long live = kv_test_live_blocks();
+    std::string long_text(200, 'q');
+    Value *source = NewValue(mem, 201);
+    source->type = VT_STRING;
+    source->indicator = 0;
+    std::memcpy(source->data.s, long_text.c_str(), 201);
+    source->length = 200;
+    source->no_share = 1;
+
+    Value *copy = duplicate_value(mem, source);
+    EXPECT_NE(copy, source);
+    EXPECT_EQ(copy->data.s, reinterpret_cast<char *>(copy + 1)) << "one block: record and text";
+    EXPECT_EQ(std::string(copy->data.s), long_text);
+    EXPECT_EQ(copy->no_share, 0);
+    EXPECT_EQ(copy->mem, mem);
+    EXPECT_EQ(kv_test_live_blocks(), live + 2);
+    release_value(mem, copy);
+    EXPECT_EQ(kv_test_live_blocks(), live + 1) << "the copy was a single block";
+
+    EXPECT_NE(duplicate_value_ex(mem, source), source) << "no_share forces a copy";
+    source->no_share = 0;
+    EXPECT_EQ(duplicate_value_ex(mem, source), source);
+    EXPECT_EQ(source->ref_count, 1);
+    MemHandle *other = kv_mem_alloc_handle(mem);
+    Value *elsewhere = duplicate_value_ex(other, source);
+    EXPECT_NE(elsewhere, source);
+    EXPECT_EQ(elsewhere->mem, other);
+    release_value(mem, source);
+    EXPECT_EQ(source->ref_count, 0);
+
+    Value *null_copy = duplicate_value(mem, nullptr);
+    EXPECT_EQ(null_copy->indicator, -1);
+    EXPECT_EQ(null_copy->data.s, nullptr);
+
+    Value number = integer_value(9);
+    Value *number_copy = duplicate_value(mem, &number);
+    EXPECT_EQ(number_copy->data.i, 9);
+    EXPECT_EQ(number_copy->inline_data, 0);
+}
+
+int sign(int x)
+{
+    return x < 0 ? -1 : (x > 0 ? 1 : 0);
+}
+
+TEST(CompareValues, SqlOrdering)
+{
+    const unsigned char b12[] = {1, 2}, b120[] = {1, 2, 0}, b13[] = {1, 3};
+    Value date_a{}, date_b{};
+    date_a.type = date_b.type = VT_DATE;
+    date_a.data.date = SQL_DATE_STRUCT{2004, 6, 16};
+    date_b.data.date = SQL_DATE_STRUCT{2004, 6, 17};
+    Value nan = double_value(std::nan(""));
+    struct {
+        const char *name;
+        Value a, b;
+        int expected;
+    } cases[] = {
+        {"null null", null_of(integer_value(1)), null_of(string_value("x")), 0},
+        {"null 5", null_of(integer_value(1)), integer_value(5), -1},
+        {"5 null", integer_value(5), null_of(integer_value(1)), 1},
+        {"abc abc  ", string_value("abc"), string_value("abc  "), 0},
+        {"abc  abc", string_value("abc  "), string_value("abc"), 0},
+        {"abc abd", string_value("abc"), string_value("abd"), -1},
+        {"b abc", string_value("b"), string_value("abc"), 1},
+        {"ab\\t ab", string_value("ab\t"), string_value("ab"), -1},
+        {"abc vs integer 5", string_value("abc"), integer_value(5), 1},
+        {"'5' vs integer 5", string_value("5"), integer_value(5), 0},
+        {"'{d...' vs a date", string_value("{d'2004-06-16'}"), date_a, 0},
+        {"integer 5 vs '5'", integer_value(5), string_value("5"), 0},
+        {"int min vs 1", integer_value(-2147483647 - 1), integer_value(1), -1},
+        {"bigint 2^32 vs 1", bigint_value(4294967296LL), bigint_value(1), 1},
+        {"numeric 1.50 vs 1.5", numeric_value("1.50"), numeric_value("1.5"), 0},
+        {"numeric 1.5 vs double 1.5", numeric_value("1.5"), double_value(1.5), 0},
+        {"numeric 2 vs double 1.5", numeric_value("2"), double_value(1.5), 1},
+        {"double vs NaN", double_value(1), nan, 0},
+        {"NaN vs double", nan, double_value(1), 0},
+        {"binary 0102 vs 010200", binary_value(b12, 2), binary_value(b120, 3), 0},
+        {"binary 0102 vs 0103", binary_value(b12, 2), binary_value(b13, 2), -1},
+        {"binary 0103 vs 010200", binary_value(b13, 2), binary_value(b120, 3), 1},
+        {"date", date_a, date_b, -1},
+        {"interval", interval_value(SQL_IS_DAY, true, {1}, 2, 0), interval_value(SQL_IS_HOUR, false, {0, 1}, 2, 0),
+         -1},
+    };
+    for (const auto &c : cases)
+        EXPECT_EQ(sign(compare_values(&c.a, &c.b)), c.expected) << c.name;
+}
+
+TEST(CompareValues, LongTextsAndRenderingsHaveNoLengthLimit)
+{
+    std::string a(5000, 'x'), b(3000, 'x');
+    Value long_a = string_value(a.c_str()), long_b = string_value(b.c_str());
+    EXPECT_EQ(compare_values(&long_a, &long_b), 0) << "blank padding, whatever the length";
+    b.back() = 'y';
+    long_b = string_value(b.c_str());
+    EXPECT_LT(compare_values(&long_a, &long_b), 0);
+
+    std::vector<unsigned char> bytes(2000, 0xAB);
+    Value binary = binary_value(bytes.data(), 2000);
+    std::string rendering = "B'" + std::string(4000, 'A') + "'";
+    for (std::size_t i = 3; i < rendering.size() - 1; i += 2)
+        rendering[i] = 'B';
+    Value text = string_value(rendering.c_str());
+    EXPECT_EQ(compare_values(&text, &binary), 0);
+    std::vector<unsigned char> longer(3000, 0xAB);
+    Value binary_longer = binary_value(longer.data(), 3000);
+    EXPECT_LT(compare_values(&binary, &binary_longer), 0);
+}
+
+TEST(FlatValues, EveryFlatTypeRoundTrips)
+{
+    const unsigned char bytes[] = {0, 1, 2, 0xFE};
+    Value date{};
+    date.type = VT_DATE;
+    date.data.date = SQL_DATE_STRUCT{1752, 9, 14};
+    Value time{};
+    time.type = VT_TIME;
+    time.data.time = SQL_TIME_STRUCT{23, 1, 2};
+    Value bit = integer_value(1);
+    bit.type = VT_BIT;
+    Value values[] = {
+        integer_value(-3), bit, double_value(-0.125), bigint_value(-1234567890123LL), string_value("row text"),
+        binary_value(bytes, 4), date, time, timestamp_value(2026, 12, 11, 6, 30, 0, 123456789),
+        numeric_value("-12345678901234567890.123"),
+        interval_value(SQL_IS_YEAR_TO_MONTH, true, {3, 4}, 2, 0),
+        interval_value(SQL_IS_DAY_TO_SECOND, false, {1, 2, 3, 4}, 2, 6, 5),
+    };
+    int sizes[] = {4, 4, 8, 8, 8, 4, 6, 6, 16, 19, 28, 28};
+    for (std::size_t i = 0; i < std::size(values); i++) {
+        const Value &v = values[i];
+        SCOPED_TRACE("type " + std::to_string(v.type));
+        alignas(8) unsigned char storage[KV_FLAT_HEADER_SIZE + 64 + 1];
+        auto *record = reinterpret_cast<FlatValue *>(storage + 1); // flat records need no alignment
+        value_to_dm(record, &v);
+        FlatValue header;
+        std::memcpy(&header, record, sizeof header);
+        EXPECT_EQ(header.length, sizes[i]);
+        EXPECT_EQ(header.type, v.type);
+        EXPECT_EQ(header.octet_length, v.type == VT_BINARY ? 4 : 0);
+        EXPECT_EQ(get_length_from_dm(record, &v), sizes[i]);
+        EXPECT_EQ(compare_dm(record, record), 0);
+
+        char area[64];
+        Value back{};
+        back.type = v.type;
+        back.indicator = -1;
+        back.no_share = 1;
+        back.data.s = area;
+        if (v.type != VT_STRING && v.type != VT_BINARY)
+            back.data = v.data, std::memset(&back.data, 0, sizeof back.data);
+        if (v.type == VT_STRING || v.type == VT_BINARY)
+            back.data.s = area;
+        dm_to_value(record, &back);
+        EXPECT_EQ(back.indicator, 0);
+        EXPECT_EQ(back.no_share, 0);
+        EXPECT_EQ(compare_values(&back, &v), 0);
+        if (v.type == VT_STRING)
+            EXPECT_STREQ(back.data.s, "row text");
+        if (v.type == VT_BINARY)
+            EXPECT_EQ(back.octet_length, 4);
+    }
+}
+
+TEST(FlatValues, NullsAndOrdering)
+{
+    unsigned char a[KV_FLAT_HEADER_SIZE + 8], b[KV_FLAT_HEADER_SIZE + 8];
+    auto *fa = reinterpret_cast<FlatValue *>(a), *fb = reinterpret_cast<FlatValue *>(b);
+    Value three = integer_value(3), seven = integer_value(7);
+    value_to_dm(fa, &three);
+    value_to_dm(fb, &seven);
+    EXPECT_EQ(compare_dm(fa, fb), -1);
+    EXPECT_EQ(compare_dm(fb, fa), 1);
+    Value null_value = null_of(integer_value(3));
+    value_to_dm(fb, &null_value);
+    EXPECT_EQ(fb->length, -1);
+    EXPECT_EQ(compare_dm(fa, fb), 1);
+    EXPECT_EQ(compare_dm(fb, fa), -1);
+    EXPECT_EQ(compare_dm(fb, fb), 0);
+    Value target = integer_value(99);
+    dm_to_value(fb, &target);
+    EXPECT_EQ(target.indicator, -1);
+    EXPECT_EQ(target.data.i, 99) << "a NULL record touches nothing else";
+    EXPECT_EQ(get_length_from_dm(fb, &target), 0);
+}
+
+TEST(FlatValues, DmLengthOfEverySqlType)
+{
+    struct {
+        int sql_type, bytes;
+    } cases[] = {
+        {SQL_BIT, 4}, {SQL_TINYINT, 4}, {SQL_SMALLINT, 4}, {SQL_INTEGER, 4}, {SQL_BIGINT, 8}, {SQL_FLOAT, 8},
+        {SQL_REAL, 8}, {SQL_DOUBLE, 8}, {SQL_NUMERIC, 19}, {SQL_DECIMAL, 19}, {SQL_DATE, 6}, {SQL_TIME, 6},
+        {SQL_TYPE_DATE, 6}, {SQL_TYPE_TIME, 6}, {SQL_TIMESTAMP, 16}, {SQL_TYPE_TIMESTAMP, 16}, {101, 28},
+        {113, 28}, {SQL_CHAR, 31}, {SQL_VARCHAR, 31}, {SQL_BINARY, 31}, {SQL_VARBINARY, 31},
+        {SQL_LONGVARCHAR, 0}, {SQL_LONGVARBINARY, 0},
+    };
+    for (const auto &c : cases)
+        EXPECT_EQ(get_dm_length(c.sql_type, 31), c.bytes) << c.sql_type;
 }
 
 } // namespace
