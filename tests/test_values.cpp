@@ -670,9 +670,6 @@ TEST(FlatValues, EveryFlatTypeRoundTrips)
         back.type = v.type;
         back.indicator = -1;
         back.no_share = 1;
-        back.data.s = area;
-        if (v.type != VT_STRING && v.type != VT_BINARY)
-            back.data = v.data, std::memset(&back.data, 0, sizeof back.data);
         if (v.type == VT_STRING || v.type == VT_BINARY)
             back.data.s = area;
         dm_to_value(record, &back);
