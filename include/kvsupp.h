@@ -16,5 +16,6 @@
 #include "kvsupp/values.h"
 #include "kvsupp/driver.h"
 #include "kvsupp/threads.h"
+#include "kvsupp/registry.h"
 
 #endif
