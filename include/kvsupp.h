@@ -17,5 +17,6 @@
 #include "kvsupp/driver.h"
 #include "kvsupp/threads.h"
 #include "kvsupp/registry.h"
+#include "kvsupp/longvar.h"
 
 #endif
