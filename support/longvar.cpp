@@ -30,11 +30,14 @@ void destroy_long_buffer(void *user_area)
 
 // Creates the temporary file exclusively, owner-only, never through an
 // existing name or link, and removes its name at once. The name formed last
-// stays in `name` ("" when it did not fit). NULL on failure.
+// stays in `name` ("" when none was formed or it did not fit). NULL on failure.
 std::FILE *create_temp_file(Registry *profile, char (&name)[KV_LONG_FILE_NAME_SIZE])
 {
     char directory[KV_LONG_FILE_NAME_SIZE];
-    get_default(profile, "blob_path", directory, sizeof directory);
+    // An unreadable profile leaves blob_path unset, but a profile we merely
+    // had no memory to read must not send the data somewhere else.
+    if (kv_get_default(profile, "blob_path", directory, sizeof directory) == ENOMEM)
+        return nullptr;
     const char *base = directory[0] ? directory : P_tmpdir;
     auto pid = static_cast<unsigned>(::getpid());
     for (int attempt = 0; attempt < kMaxClashes; attempt++) {

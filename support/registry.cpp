@@ -417,7 +417,45 @@ int rename_failure(Registry *registry, Replacement &file, int error)
     return -1;
 }
 
+// get_profile_string with the reason of a failure: 0, or an errno value.
+int lookup(Registry *registry, int mode, const char *section, const char *key, const char *default_value,
+           char *buffer, int buffer_length)
+{
+    if (registry) {
+        set_error(registry, "Unknown error");
+        if (mode != 0 && mode != 1 && registry->ini_function) {
+            registry->ini_function(section, key, default_value, buffer, buffer_length, "ODBC.INI");
+            return 0;
+        }
+    }
+    if (buffer)
+        copy_str_buffer(buffer, buffer_length, nullptr, default_value);
+    if (!registry)
+        return EINVAL;
+    Text text;
+    if (int error = load_file(registry->config_path, text)) {
+        set_error(registry, "Failed to open %s for input, %s", registry->config_path, std::strerror(error));
+        return error;
+    }
+    std::optional<string_view> value =
+        find_entry(text.view(), family_of(mode), section ? section : "", key ? key : "");
+    if (value)
+        store_value(buffer, buffer_length, *value);
+    return 0;
+}
+
 } // namespace
+
+int kv_get_default(Registry *registry, const char *key, char *buffer, int buffer_length)
+{
+    if (!registry) {
+        copy_str_buffer(buffer, buffer_length, nullptr, "");
+        return 0;
+    }
+    if (registry->dsn[0])
+        return lookup(registry, 2, registry->dsn, key, "", buffer, buffer_length);
+    return lookup(registry, 0, "default", key, "", buffer, buffer_length);
+}
 
 extern "C" {
 
@@ -465,27 +503,7 @@ const char *registry_error(Registry *registry)
 int get_profile_string(Registry *registry, int mode, const char *section, const char *key,
                        const char *default_value, char *buffer, int buffer_length)
 {
-    if (registry) {
-        set_error(registry, "Unknown error");
-        if (mode != 0 && mode != 1 && registry->ini_function) {
-            registry->ini_function(section, key, default_value, buffer, buffer_length, "ODBC.INI");
-            return 0;
-        }
-    }
-    if (buffer)
-        copy_str_buffer(buffer, buffer_length, nullptr, default_value);
-    if (!registry)
-        return -1;
-    Text text;
-    if (int error = load_file(registry->config_path, text)) {
-        set_error(registry, "Failed to open %s for input, %s", registry->config_path, std::strerror(error));
-        return -1;
-    }
-    std::optional<string_view> value =
-        find_entry(text.view(), family_of(mode), section ? section : "", key ? key : "");
-    if (value)
-        store_value(buffer, buffer_length, *value);
-    return 0;
+    return lookup(registry, mode, section, key, default_value, buffer, buffer_length) ? -1 : 0;
 }
 
 int set_profile_string(Registry *registry, int mode, const char *section, const char *key, const char *value)
@@ -530,14 +548,7 @@ int set_profile_string(Registry *registry, int mode, const char *section, const 
 
 char *get_default(Registry *registry, const char *key, char *buffer, int buffer_length)
 {
-    if (!registry) {
-        copy_str_buffer(buffer, buffer_length, nullptr, "");
-        return buffer;
-    }
-    if (registry->dsn[0])
-        get_profile_string(registry, 2, registry->dsn, key, "", buffer, buffer_length);
-    else
-        get_profile_string(registry, 0, "default", key, "", buffer, buffer_length);
+    kv_get_default(registry, key, buffer, buffer_length);
     return buffer;
 }
 

@@ -100,6 +100,20 @@ protected:
     long live = 0;
 };
 
+TEST_F(LongBufferTest, DriverCallbacksTakeTheReadAndRewindFunctions)
+{
+    DriverConnection connection{};
+    connection.read_long_data = extract_from_long_buffer;
+    connection.rewind_long_data = rewind_long_buffer;
+    LongBuffer *buffer = filled("via the driver");
+    char destination[32];
+    int32_t length = 0;
+    EXPECT_EQ(connection.read_long_data(buffer, destination, sizeof destination, &length, 0), 0);
+    EXPECT_STREQ(destination, "via the driver");
+    EXPECT_EQ(connection.rewind_long_data(buffer), 0);
+    EXPECT_EQ(buffer->position, 0);
+}
+
 TEST_F(LongBufferTest, CreatesAnUnnamedOwnerOnlyFile)
 {
     LongBuffer *first = make();
@@ -431,6 +445,9 @@ TEST_F(LongBufferTest, AllocationFailureLeavesNothingBehind)
         }
     }
     ASSERT_NE(buffer, nullptr);
+    // Running out of memory while reading blob_path fails; it never falls
+    // back to another directory.
+    EXPECT_EQ(fs::path(buffer->file_name).parent_path(), fs::path(blobs));
     EXPECT_TRUE(blob_directory_empty());
 }
 
