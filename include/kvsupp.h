@@ -16,5 +16,7 @@
 #include "kvsupp/values.h"
 #include "kvsupp/driver.h"
 #include "kvsupp/threads.h"
+#include "kvsupp/registry.h"
+#include "kvsupp/longvar.h"
 
 #endif

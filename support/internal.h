@@ -8,6 +8,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <string_view>
 
 #include "kvsupp.h"
 
@@ -24,6 +25,15 @@ long kv_test_allocation_count();
 long kv_test_live_blocks();
 // Free blocks held by one cache slot.
 int kv_test_cache_count(int cache_index);
+
+// Case-blind equality of two byte strings (bytes compared after toupper),
+// the test behind string_compare, for texts that are not terminated.
+bool kv_equal_nocase(std::string_view a, std::string_view b);
+
+// get_default with the reason of a failed read: 0, or an errno value
+// (ENOENT for a missing profile, ENOMEM when memory ran out). The buffer
+// holds "" whenever the value could not be read.
+int kv_get_default(Registry *registry, const char *key, char *buffer, int buffer_length);
 
 // Strings the error exits post.
 inline constexpr const char *kv_subclass_odbc3 = "ODBC3.0";
