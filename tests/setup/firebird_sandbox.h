@@ -51,6 +51,14 @@ private:
     TempDir dir_;
 };
 
+// The engine reads FIREBIRD_LOCK once when it starts: one sandbox serves the
+// whole test program.
+inline FirebirdSandbox &firebird_sandbox()
+{
+    static FirebirdSandbox sandbox;
+    return sandbox;
+}
+
 } // namespace setup_test
 
 #endif

@@ -100,12 +100,26 @@ inline InstallerError last_installer_error()
     return records.empty() ? InstallerError{} : records.back();
 }
 
-// Points the ODBC installer at files of the test: odbcinst.ini and the
-// system odbc.ini in `dir`, the user odbc.ini at dir/user-odbc.ini.
-inline void use_test_odbc_files(const TempDir &dir)
+// The directory of the installer's files for the whole test program:
+// odbcinst.ini and the system odbc.ini in it, the user odbc.ini at
+// user-odbc.ini. unixODBC reads ODBCSYSINI once per process and keeps it, so
+// the directory stays for the program's life and each test empties the files.
+inline const TempDir &odbc_files()
 {
+    static TempDir dir;
+    return dir;
+}
+
+inline const TempDir &use_fresh_odbc_files(const std::string &odbcinst_ini = {})
+{
+    const TempDir &dir = odbc_files();
     setenv("ODBCSYSINI", dir.path().c_str(), 1);
     setenv("ODBCINI", dir.file("user-odbc.ini").c_str(), 1);
+    write_file(dir.file("odbcinst.ini"), odbcinst_ini);
+    write_file(dir.file("odbc.ini"), "");  // unixODBC writes system data sources only into an existing file
+    std::error_code ec;
+    std::filesystem::remove(dir.file("user-odbc.ini"), ec);
+    return dir;
 }
 
 } // namespace setup_test

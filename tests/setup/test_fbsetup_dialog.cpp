@@ -65,7 +65,7 @@ class SetupDialog : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        use_test_odbc_files(dir);
+        use_fresh_odbc_files();
         tk::clear_alerts();
     }
     void TearDown() override
@@ -98,7 +98,7 @@ protected:
         return read_section(dir.file("user-odbc.ini"), name);
     }
 
-    TempDir dir;
+    const TempDir &dir = odbc_files();
 };
 
 TEST_F(SetupDialog, BackAndNextFollowTheTabsOfTheDataSourceDialog)

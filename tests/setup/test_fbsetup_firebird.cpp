@@ -18,15 +18,11 @@ namespace {
 
 FirebirdSandbox *sandbox = nullptr;
 
+// Stops the engine before the sandbox's directory goes.
 class FirebirdEnvironment : public ::testing::Environment {
 public:
-    void SetUp() override { sandbox = new FirebirdSandbox; }
-    void TearDown() override
-    {
-        fb_shutdown(0, fb_shutrsn_app_stopped);
-        delete sandbox;
-        sandbox = nullptr;
-    }
+    void SetUp() override { sandbox = &firebird_sandbox(); }
+    void TearDown() override { fb_shutdown(0, fb_shutrsn_app_stopped); }
 };
 
 const auto *environment = ::testing::AddGlobalTestEnvironment(new FirebirdEnvironment);

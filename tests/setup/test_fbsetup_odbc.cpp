@@ -25,12 +25,10 @@ class ThroughUnixOdbc : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        use_test_odbc_files(files);
-        write_file(files.file("odbcinst.ini"), std::string("[") + driver +
-                                                   "]\nDescription = Kestrova Firebird ODBC driver\n"
-                                                   "Driver = " + files.file("driver-not-needed.so") +
-                                                   "\nSetup = " FBSETUP_MODULE "\n");
-        write_file(files.file("odbc.ini"), "");  // unixODBC writes system data sources only into an existing file
+        use_fresh_odbc_files(std::string("[") + driver +
+                             "]\nDescription = Kestrova Firebird ODBC driver\n"
+                             "Driver = " + odbc_files().file("driver-not-needed.so") +
+                             "\nSetup = " FBSETUP_MODULE "\n");
         unsetenv("FBSETUP_EVENTS");
     }
     void TearDown() override { unsetenv("FBSETUP_EVENTS"); }
@@ -50,8 +48,8 @@ protected:
     Keys user_section(const std::string &name) { return read_section(files.file("user-odbc.ini"), name); }
     Keys system_section(const std::string &name) { return read_section(files.file("odbc.ini"), name); }
 
-    FirebirdSandbox firebird;
-    TempDir files;
+    FirebirdSandbox &firebird = firebird_sandbox();
+    const TempDir &files = odbc_files();
 };
 
 std::string scrambled(const std::string &password)
