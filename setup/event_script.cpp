@@ -50,7 +50,8 @@ const char *parse_line(std::string_view line, Event &e)
     if (verb == "command") {
         e.kind = EventKind::command;
         e.command = command_by_name(line);
-        return e.command ? nullptr : "command wants Back, Next, Test, OK or Cancel";
+        bool known = line == "Back" || line == "Next" || line == "Test" || line == "OK" || line == "Cancel";
+        return known ? nullptr : "command wants Back, Next, Test, OK or Cancel";
     }
     e.target = std::string(first_word(line));
     if (e.target.empty()) return "a control identifier is missing";

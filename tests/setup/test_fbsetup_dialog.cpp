@@ -7,11 +7,13 @@
 #include "fbsetup.h"
 #include "setup_test_support.h"
 #include "toolkit_events.h"
+#include "toolkit_headless.h"
 
 #include <gtest/gtest.h>
 
 #include <cstring>
 #include <functional>
+#include <memory>
 
 using namespace setup_test;
 using tk::Event;
@@ -580,6 +582,95 @@ TEST(PasswordScrambling, KnownFormAndPlainTexts)
     for (const char *text : plain) EXPECT_STREQ(decrypt_pw(text, out), text);
     EXPECT_STREQ(decrypt_pw("KVZ1:6C49:Z1", out), "ab");
     EXPECT_STREQ(decrypt_pw("KVZ1::Z1", out), "");
+}
+
+} // namespace
+
+namespace {
+
+// Both description files hold every control of the dialog under its
+// identifier, with the kind the dialog code expects, and the tab panes.
+TEST(DescriptionFiles, HoldEveryControlByIdentifier)
+{
+    struct Mode {
+        const char *file;
+        const char *window;
+        int offset;
+        std::vector<std::string> panes;
+        const char *tabs;
+    } modes[] = {
+        {"ZUVazad.ui", "Dialog", 0, {"tabs-101", "tabs-102", "tabs-103", "tabs-104"}, "tabs-100"},
+        {"ZUVazadNoDsn.ui", "DialogNoDsn", 1000, {"tabs-3102", "tabs-3103", "tabs-3104"}, "tabs-2100"},
+    };
+    std::string resources = tk::resource_dir(fbsetup::bundle_identifier);
+    ASSERT_FALSE(resources.empty()) << "the build tree's resource directory";
+    for (const Mode &m : modes) {
+        SCOPED_TRACE(m.file);
+        std::unique_ptr<tk::Window, void (*)(tk::Window *)> window(
+            tk::create_window(resources + "/" + m.file, m.window), tk::dispose_window);
+        ASSERT_NE(window, nullptr);
+        auto id = [&](int number) { return "KVFB-" + std::to_string(number + m.offset); };
+        auto number = [](const std::string &text) { return std::stoi(text.substr(5)); };
+        std::vector<int> fields = {1201, 1202, 1204, 1403};
+        if (m.offset == 0) fields.insert(fields.end(), {1101, 1102});
+        for (int n : fields) {
+            tk::Control *c = tk::find_control(window.get(), id(n));
+            ASSERT_NE(c, nullptr) << id(n);
+            tk::set_text(c, std::string(300, 'x'));
+            EXPECT_GE(tk::get_text(c).size(), 127u) << id(n);
+        }
+        tk::Control *password = tk::find_control(window.get(), id(1203));
+        tk::set_password(password, std::string(200, 'p'));
+        EXPECT_EQ(tk::get_password(password).size(), 123u);
+        for (int n = 1302; n <= 1315; ++n) EXPECT_EQ(tk::get_value(tk::find_control(window.get(), id(n))), 0) << n;
+        EXPECT_EQ(tk::get_value(tk::find_control(window.get(), id(1401))), 0);
+        for (int n : {1301, 1402}) EXPECT_EQ(tk::item_count(tk::find_control(window.get(), id(n))), 3) << n;
+        for (int n : {1005, 1006}) EXPECT_NE(tk::find_control(window.get(), tk::four_cc("KVFB"), n + m.offset), nullptr);
+        tk::Control *tabs = tk::find_control(window.get(), tk::four_cc("tabs"), number(m.tabs));
+        ASSERT_NE(tabs, nullptr);
+        tk::set_value(tabs, 99);
+        EXPECT_EQ(tk::get_value(tabs), int(m.panes.size())) << "one tab per pane";
+        for (const std::string &pane : m.panes) EXPECT_NE(tk::find_control(window.get(), pane), nullptr) << pane;
+    }
+}
+
+TEST(DescriptionFiles, UnreadableOrMissingWindowsGiveNoWindow)
+{
+    EXPECT_EQ(tk::create_window("/nonexistent/ZUVazad.ui", "Dialog"), nullptr);
+    EXPECT_EQ(tk::read_window("<interface><object class=\"GtkWindow\" id=\"Dialog\">", "Dialog"), nullptr);
+    EXPECT_EQ(tk::read_window("<interface><object class=\"GtkWindow\" id=\"Other\"/></interface>", "Dialog"), nullptr);
+    EXPECT_NE(tk::read_window("<interface><object class=\"GtkWindow\" id=\"Dialog\"/></interface>", "Dialog"), nullptr);
+}
+
+TEST(EventScript, ReadsEachKindOfLineAndNamesTheFaultyOne)
+{
+    std::vector<Event> events;
+    std::string error;
+    ASSERT_TRUE(tk::parse_event_script("# comment\n\n  type KVFB-1201 /data/a b.fdb\r\ntype KVFB-1204\n"
+                                       "check KVFB-1303 on\ncheck KVFB-1304 0\npick KVFB-1301 2\ntab 3\n"
+                                       "click KVFB-1006\ncommand OK\ncommand Cancel\ncommand Test",
+                                       events, error))
+        << error;
+    ASSERT_EQ(events.size(), 10u);
+    EXPECT_EQ(events[0].target, "KVFB-1201");
+    EXPECT_EQ(events[0].text, "/data/a b.fdb");
+    EXPECT_EQ(events[1].text, "");
+    EXPECT_EQ(events[2].number, 1);
+    EXPECT_EQ(events[3].number, 0);
+    EXPECT_EQ(events[4].kind, EventKind::pick);
+    EXPECT_EQ(events[5].number, 3);
+    EXPECT_EQ(events[6].kind, EventKind::click);
+    EXPECT_EQ(events[7].command, tk::command_ok);
+    EXPECT_EQ(events[8].command, tk::command_cancel);
+    EXPECT_EQ(events[9].command, tk::four_cc("Test"));
+
+    const char *faulty[] = {"tab x", "command Stop", "check KVFB-1303 maybe", "pick KVFB-1301", "press KVFB-1",
+                            "type", "click KVFB-1006 twice"};
+    for (const char *line : faulty) {
+        events.clear();
+        EXPECT_FALSE(tk::parse_event_script(std::string("tab 1\n") + line + "\n", events, error)) << line;
+        EXPECT_EQ(error.rfind("line 2: ", 0), 0u) << error;
+    }
 }
 
 } // namespace
