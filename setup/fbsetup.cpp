@@ -15,7 +15,6 @@
 #include <algorithm>
 #include <array>
 #include <cctype>
-#include <cerrno>
 #include <climits>
 #include <cstddef>
 #include <cstdlib>
@@ -117,7 +116,6 @@ std::string_view without_semicolon(std::string_view name)
 
 std::int32_t decimal(const char *text)
 {
-    errno = 0;
     long n = std::strtol(text, nullptr, 10);
     return std::int32_t(std::clamp<long>(n, INT32_MIN, INT32_MAX));
 }

@@ -231,7 +231,6 @@ TEST_F(SetupDialog, CancelWritesNothing)
         command("Cancel"),
     });
     EXPECT_TRUE(ok) << "the request succeeds whatever button ends the dialog";
-    EXPECT_FALSE(std::filesystem::exists(dir.file("user-odbc.ini")) && !section("Sales").empty());
     EXPECT_TRUE(section("Sales").empty());
 }
 
@@ -458,7 +457,7 @@ TEST_F(SetupDialog, CompleteInfoOkFillsTheRecord)
     EXPECT_EQ(info.dquote, 0);
     EXPECT_EQ(info.fixprecision, 1);
     EXPECT_EQ(info.wchardefaultc, 1);
-    EXPECT_TRUE(section("Sales").size() == 2u) << "complete_info writes nothing";
+    EXPECT_EQ(section("Sales").size(), 2u) << "complete_info writes nothing";
 }
 
 // ConnectInfo texts hold 127 characters; a password whose scrambled form
