@@ -31,7 +31,6 @@ static_assert(std::endian::native == std::endian::little,
 
 constexpr u128 kMaxMagnitude = ~u128{0};
 constexpr int kMaxDigits = 39;
-constexpr char kMaxText[] = "340282366920938463463374607431768211455";
 constexpr int kChunkDigits = 19;
 constexpr uint64_t kChunk = 10000000000000000000ull; // 10^19
 constexpr int kMinScale = -128;
@@ -128,6 +127,42 @@ bool is_digit(char c)
     return c >= '0' && c <= '9';
 }
 
+uint64_t load8(const char *p)
+{
+    uint64_t v;
+    std::memcpy(&v, p, sizeof v);
+    return v;
+}
+
+// The value of 8 ASCII digits, the first the most significant (three
+// multiplications combine pairs, then quadruples, then the two halves).
+uint32_t eight_digit_value(uint64_t v)
+{
+    v -= 0x3030303030303030ull;
+    v = v * 10 + (v >> 8);
+    v = ((v & 0x000000FF000000FFull) * 0x000F424000000064ull +
+         ((v >> 16) & 0x000000FF000000FFull) * 0x0000271000000001ull) >> 32;
+    return static_cast<uint32_t>(v);
+}
+
+// Whether the 8 bytes are all ASCII digits.
+bool all_digits(uint64_t v)
+{
+    return (v & 0xF0F0F0F0F0F0F0F0ull) == 0x3030303030303030ull &&
+           ((v + 0x0606060606060606ull) & 0xF0F0F0F0F0F0F0F0ull) == 0x3030303030303030ull;
+}
+
+// Skips the digits from p, eight at a time while eight bytes remain before
+// `end` (the terminator).
+const char *skip_digits(const char *p, const char *end)
+{
+    while (end - p >= 8 && all_digits(load8(p)))
+        p += 8;
+    while (is_digit(*p))
+        p++;
+    return p;
+}
+
 // ---- Decimal text in ----
 
 // The parts of a decimal text: blanks, an optional sign, digits, an optional
@@ -138,10 +173,13 @@ struct DecimalText {
     std::size_t integer_length;
     const char *fraction;
     std::size_t fraction_length;
+    const char *point; // the point, or NULL
+    const char *end;   // the terminator
 };
 
 bool scan_decimal(const char *text, DecimalText *out)
 {
+    const char *end = text + std::strlen(text);
     const char *p = text;
     while (*p == ' ')
         p++;
@@ -149,18 +187,16 @@ bool scan_decimal(const char *text, DecimalText *out)
     if (*p == '-' || *p == '+')
         p++;
     out->integer = p;
-    while (is_digit(*p))
-        p++;
+    p = skip_digits(p, end);
     out->integer_length = static_cast<std::size_t>(p - out->integer);
-    if (*p == '.')
-        p++;
+    out->point = *p == '.' ? p++ : nullptr;
     out->fraction = p;
-    while (is_digit(*p))
-        p++;
+    p = skip_digits(p, end);
     out->fraction_length = static_cast<std::size_t>(p - out->fraction);
     while (*p == ' ')
         p++;
-    return *p == '\0';
+    out->end = end;
+    return p == end;
 }
 
 // A stretch of digits; `digits` NULL stands for `length` zeros.
@@ -196,7 +232,7 @@ int significant_digits(const DigitRun *runs, int run_count, char (&out)[kMaxDigi
     return count;
 }
 
-uint64_t chunk_value(const char *d, int n)
+uint64_t short_value(const char *d, int n)
 {
     uint64_t v = 0;
     for (int i = 0; i < n; i++)
@@ -209,12 +245,23 @@ bool runs_to_magnitude(const DigitRun *runs, int run_count, u128 *out)
 {
     char digits[kMaxDigits];
     int n = significant_digits(runs, run_count, digits);
-    if (n < 0 || (n == kMaxDigits && std::memcmp(digits, kMaxText, kMaxDigits) > 0))
+    if (n < 0)
         return false;
-    u128 m = 0;
-    for (int i = 0; i < n; i += kChunkDigits) {
-        int k = n - i < kChunkDigits ? n - i : kChunkDigits;
-        m = m * kPow10[static_cast<std::size_t>(k)] + chunk_value(digits + i, k);
+    // The odd digits first, then groups of eight: as long as the digits so
+    // far fit 19, in 64 bits, the rest in 128.
+    int head = n % 8;
+    uint64_t low = short_value(digits, head);
+    int i = head;
+    for (; i < n && i + 8 <= kChunkDigits; i += 8)
+        low = low * 100000000u + eight_digit_value(load8(digits + i));
+    u128 m = low;
+    for (; i < n; i += 8) {
+        // Below 39 digits the value is under 10^38; only the last group of
+        // a 39-digit text can take it past 2^128 - 1.
+        uint32_t group = eight_digit_value(load8(digits + i));
+        if (m > kMaxBeforeScaling[8] || (m *= 100000000u) > kMaxMagnitude - group)
+            return false;
+        m += group;
     }
     *out = m;
     return true;
@@ -232,23 +279,48 @@ int store_parsed(NumericValue *target, bool negative, const DigitRun *runs, int 
     return 0;
 }
 
-// Removes the first point of the text by moving what follows one place left.
-void remove_point(char *text)
+int parse_decimal(const char *text, NumericValue *target, int precision, int scale, DecimalText *t)
 {
-    char *point = std::strchr(text, '.');
-    if (point)
-        std::memmove(point, point + 1, std::strlen(point + 1) + 1);
+    if (!text || !target || !scan_decimal(text, t))
+        return -1;
+    const DigitRun runs[] = {{t->integer, t->integer_length}, {t->fraction, t->fraction_length}};
+    return store_parsed(target, t->negative, runs, 2, precision,
+                        static_cast<long long>(scale) + static_cast<long long>(t->fraction_length));
 }
 
 // ---- Decimal text out ----
 
-// Writes the 19 digits of v (below 10^19), with leading zeros.
+constexpr std::array<char, 200> kDigitPairs = [] {
+    std::array<char, 200> table{};
+    for (int i = 0; i < 100; i++) {
+        table[static_cast<std::size_t>(2 * i)] = static_cast<char>('0' + i / 10);
+        table[static_cast<std::size_t>(2 * i + 1)] = static_cast<char>('0' + i % 10);
+    }
+    return table;
+}();
+
+void write4(char *out, uint32_t v) // v below 10^4
+{
+    std::memcpy(out, &kDigitPairs[2 * (v / 100)], 2);
+    std::memcpy(out + 2, &kDigitPairs[2 * (v % 100)], 2);
+}
+
+void write8(char *out, uint32_t v) // v below 10^8
+{
+    write4(out, v / 10000);
+    write4(out + 4, v % 10000);
+}
+
+// Writes the 19 digits of v (below 10^19), with leading zeros, as three
+// independent groups of 3, 8 and 8 digits.
 void write_chunk(char *out, uint64_t v)
 {
-    for (int i = kChunkDigits - 1; i >= 0; i--) {
-        out[i] = static_cast<char>('0' + v % 10);
-        v /= 10;
-    }
+    auto top = static_cast<uint32_t>(v / 10000000000000000ull);
+    uint64_t rest = v % 10000000000000000ull;
+    out[0] = static_cast<char>('0' + top / 100);
+    std::memcpy(out + 1, &kDigitPairs[2 * (top % 100)], 2);
+    write8(out + 3, static_cast<uint32_t>(rest / 100000000u));
+    write8(out + 11, static_cast<uint32_t>(rest % 100000000u));
 }
 
 int write_u64(char *out, uint64_t v)
@@ -388,20 +460,20 @@ int compare_aligned(u128 a, int a_scale, u128 b, int b_scale)
 int kv_parse_numeric(const char *text, NumericValue *target, int precision, int scale)
 {
     DecimalText t;
-    if (!text || !target || !scan_decimal(text, &t))
-        return -1;
-    const DigitRun runs[] = {{t.integer, t.integer_length}, {t.fraction, t.fraction_length}};
-    return store_parsed(target, t.negative, runs, 2, precision,
-                        static_cast<long long>(scale) + static_cast<long long>(t.fraction_length));
+    return parse_decimal(text, target, precision, scale, &t);
 }
 
 extern "C" {
 
 int string_to_numeric(char *text, NumericValue *target, int precision, int scale)
 {
-    int rc = kv_parse_numeric(text, target, precision, scale);
-    if (rc != -1)
-        remove_point(text);
+    DecimalText t;
+    int rc = parse_decimal(text, target, precision, scale, &t);
+    if (rc != -1 && t.point) {
+        // The point goes: what follows it moves one place left.
+        char *point = text + (t.point - text);
+        std::memmove(point, point + 1, static_cast<std::size_t>(t.end - t.point));
+    }
     return rc;
 }
 
