@@ -1,9 +1,10 @@
 /*
 ** Exact numerics: a NumericValue is +/- magnitude x 10^-scale with a 128-bit
 ** unsigned magnitude. The magnitude is worked on as one native unsigned
-** 128-bit integer; decimal text goes in and out through chunks of 19 digits
-** (the most a 64-bit word holds), so a 39-digit conversion costs a few
-** multiplications or divisions.
+** 128-bit integer. Decimal text is read in groups of eight digits (each
+** group combined with three multiplications) and written in chunks of 19
+** digits (the most a 64-bit word holds), so a 39-digit conversion costs a
+** handful of multiplications or two divisions.
 **
 ** The conversions through double keep the classic results bit for bit:
 ** numeric_to_double adds the powers of two of the set bits in ascending

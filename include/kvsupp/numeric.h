@@ -104,7 +104,7 @@ KV_EXPORT int div_numeric(NumericValue *left, const NumericValue *right, EvalCon
    keeps its own ref_count and mem) with the computed numeric; a comparison
    makes the result a non-NULL integer 1 or 0. The operands are not changed
    and may be the result itself. NULL indicators are not looked at. Errors
-   take the error exit of `context`: "22012" for a division by zero, "22018"
+   take the error exit of `context` (required): "22012" for a division by zero, "22018"
    for a string operand that is not a number, "22003" for an operand that
    does not fit a numeric. */
 KV_EXPORT void numeric_operation(const Value *left, const Value *right, Value *result,
