@@ -43,17 +43,19 @@ static void show_records(const char *who, ErrorHeader *header, int odbc_version)
     }
 }
 
-/* An evaluation that fails the way a scalar function does: the library posts
-   the diagnostic and longjmps back here. PostError and the jump stand in for a
-   library operator meeting a division by zero. */
+/* An evaluation the way the driver runs one: arm setjmp on the statement's
+   context, call into the library, and learn of an error by coming back here
+   with -1. The division by zero makes the library take its error exit. */
 static void evaluate_with_error_exit(EvalContext *context)
 {
+    NumericValue dividend, divisor;
+    create_numeric("10.50", &dividend, 10, 2);
+    create_numeric("0", &divisor, 10, 0);
     if (setjmp(context->jump) == 0) {
-        printf("    setjmp armed; evaluating 1/0 ...\n");
-        SetReturnCode(context->stmt->error_header, -1);
-        PostError(context->stmt->error_header, 1, 0, NULL, 0, 0, "ODBC3.0", "22012", "Division by zero");
-        context->status = -1;
-        longjmp(context->jump, -1);
+        printf("    setjmp armed; evaluating 10.50 / 0 with div_numeric ...\n");
+        div_numeric(&dividend, &divisor, context);
+        printf("    (not reached)\n");
+        return;
     }
     printf("    back at setjmp: status %d, statement return code %d\n", context->status,
            context->stmt->error_header->return_code);

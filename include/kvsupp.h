@@ -14,7 +14,10 @@
 #include "kvsupp/odbcerror.h"
 #include "kvsupp/connfunc.h"
 #include "kvsupp/values.h"
+#include "kvsupp/numeric.h"
 #include "kvsupp/driver.h"
 #include "kvsupp/threads.h"
+#include "kvsupp/registry.h"
+#include "kvsupp/longvar.h"
 
 #endif

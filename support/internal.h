@@ -8,6 +8,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <string_view>
 
 #include "kvsupp.h"
 
@@ -25,6 +26,15 @@ long kv_test_live_blocks();
 // Free blocks held by one cache slot.
 int kv_test_cache_count(int cache_index);
 
+// Case-blind equality of two byte strings (bytes compared after toupper),
+// the test behind string_compare, for texts that are not terminated.
+bool kv_equal_nocase(std::string_view a, std::string_view b);
+
+// get_default with the reason of a failed read: 0, or an errno value
+// (ENOENT for a missing profile, ENOMEM when memory ran out). The buffer
+// holds "" whenever the value could not be read.
+int kv_get_default(Registry *registry, const char *key, char *buffer, int buffer_length);
+
 // Strings the error exits post.
 inline constexpr const char *kv_subclass_odbc3 = "ODBC3.0";
 inline constexpr const char *kv_subclass_iso = "ISO 9075";
@@ -35,5 +45,53 @@ inline constexpr const char *kv_subclass_iso = "ISO 9075";
 // context's status to -1 and longjmps to the context's jump buffer with -1.
 [[noreturn]] void kv_eval_error(EvalContext *context, int origin, const char *subclass_origin,
                                 const char *sqlstate, const char *message);
+
+// Operator codes of the parse tree that the operator functions handle.
+enum KvOperator {
+    kv_op_add = 1,
+    kv_op_subtract = 2,
+    kv_op_multiply = 4,
+    kv_op_divide = 5,
+    kv_op_less = 7,
+    kv_op_greater = 8,
+    kv_op_greater_equal = 9,
+    kv_op_less_equal = 10,
+    kv_op_equal = 11,
+    kv_op_not_equal = 12,
+};
+
+inline bool kv_is_arithmetic(int op)
+{
+    return op == kv_op_add || op == kv_op_subtract || op == kv_op_multiply || op == kv_op_divide;
+}
+
+inline bool kv_is_comparison(int op)
+{
+    return op >= kv_op_less && op <= kv_op_not_equal;
+}
+
+// Whether comparison operator `op` holds for a three-way result `c`.
+inline bool kv_comparison_holds(int op, int c)
+{
+    switch (op) {
+    case kv_op_less: return c < 0;
+    case kv_op_greater: return c > 0;
+    case kv_op_greater_equal: return c >= 0;
+    case kv_op_less_equal: return c <= 0;
+    case kv_op_equal: return c == 0;
+    case kv_op_not_equal: return c != 0;
+    default: return false;
+    }
+}
+
+// string_to_numeric without touching the text: the point stays where it is.
+int kv_parse_numeric(const char *text, NumericValue *target, int precision, int scale);
+
+// Value readers and the truth-value writer the operators use (the same
+// results as get_int_from_value, get_bigint_from_value and
+// set_trivalue_in_value): NULL reads as 0; 1 true, 0 false, 2 unknown.
+int32_t kv_value_int(const Value *value);
+int64_t kv_value_bigint(const Value *value);
+void kv_set_truth(Value *value, int truth);
 
 #endif

@@ -71,6 +71,17 @@ constexpr FunctionText function_texts[] = {
 
 } // namespace
 
+bool kv_equal_nocase(std::string_view a, std::string_view b)
+{
+    if (a.size() != b.size())
+        return false;
+    for (std::size_t i = 0; i < a.size(); i++) {
+        if (std::toupper(static_cast<unsigned char>(a[i])) != std::toupper(static_cast<unsigned char>(b[i])))
+            return false;
+    }
+    return true;
+}
+
 extern "C" {
 
 int copy_str_buffer(char *dst, int len, int16_t *out, const char *src)
@@ -131,12 +142,7 @@ int string_compare(const char *a, const char *b)
 {
     if (!a || !b)
         return a == b ? 0 : 1;
-    for (;; a++, b++) {
-        if (std::toupper(static_cast<unsigned char>(*a)) != std::toupper(static_cast<unsigned char>(*b)))
-            return 1;
-        if (*a == '\0')
-            return 0;
-    }
+    return kv_equal_nocase(a, b) ? 0 : 1;
 }
 
 char *safe_strtok(char *str, const char *delims, char **save)

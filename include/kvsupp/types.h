@@ -23,6 +23,7 @@ typedef struct FlatValue FlatValue;
 typedef struct LongBuffer LongBuffer;
 typedef struct AttributeList AttributeList;
 typedef struct AttributePair AttributePair;
+typedef struct Registry Registry;
 
 /* An exact numeric: precision, scale, sign (1 positive, 0 negative) and a
    16-byte little-endian magnitude, laid out as the ODBC numeric structure. */

@@ -1,0 +1,96 @@
+/*
+** The headless back-end's own side: the events its event loop plays, where
+** they come from, and what tests can see of its windows.
+**
+** Event sources, in order of choice when the loop starts: the one installed
+** in-process with set_event_source (tests); else the event script named by
+** the environment variable FBSETUP_EVENTS; else the unattended answer (OK).
+** When a source runs dry while the dialog is still open the loop sends
+** Cancel, and leaves if the dialog is open even after that.
+*/
+#ifndef FBSETUP_TOOLKIT_EVENTS_H
+#define FBSETUP_TOOLKIT_EVENTS_H
+
+#include "toolkit.h"
+
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace tk {
+
+inline constexpr const char *event_script_variable = "FBSETUP_EVENTS";
+
+enum class EventKind {
+    type,     // set the text of the field `target` to `text`
+    check,    // set the check box `target` on (number 1) or off (0)
+    pick,     // select item `number` of the pop-up menu `target`
+    tab,      // click tab `number` of the window's tab control
+    click,    // press the button `target`: it sends its command
+    command,  // send `command` to the window
+    call,     // run `call` (in-process sources only)
+};
+
+struct Event {
+    EventKind kind = EventKind::command;
+    std::string target;  // a control identifier such as "KVFB-1201"
+    std::string text;
+    std::int32_t number = 0;
+    std::uint32_t command = 0;
+    std::function<void()> call;
+};
+
+class EventSource {
+public:
+    virtual ~EventSource() = default;
+    // Stores the next event in `event`; false when there is none left.
+    virtual bool next(Event &event) = 0;
+};
+
+// A source that plays a fixed list of events in order.
+class EventList : public EventSource {
+public:
+    explicit EventList(std::vector<Event> events) : events_(std::move(events)) {}
+    bool next(Event &event) override;
+
+private:
+    std::vector<Event> events_;
+    std::size_t at_ = 0;
+};
+
+// Installs the in-process source for the event loops that follow (not owned;
+// null goes back to the script or unattended answer).
+void set_event_source(EventSource *source);
+
+// Reads an event script. On a fault returns false with `error` saying where.
+bool parse_event_script(const std::string &text, std::vector<Event> &events, std::string &error);
+
+// Command codes by their script names: "OK", "Cancel" and four-character
+// codes such as "Next"; 0 for anything else.
+std::uint32_t command_by_name(std::string_view name);
+
+// What tests can see.
+struct Alert {
+    std::string title;
+    std::string message;
+};
+const std::vector<Alert> &alerts();
+void clear_alerts();
+
+Window *front_window();
+Control *find_control(Window *window, std::string_view identifier);
+bool is_visible(const Control *control);  // the control and every control around it shown
+bool is_enabled(const Control *control);
+bool is_active(const Control *control);
+bool window_visible(const Window *window);
+Control *focused_control(const Window *window);
+int draw_count(const Control *control);
+int item_count(const Control *control);
+int marked_item(const Control *control);  // the pop-up item carrying the check mark
+std::string identifier(const Control *control);
+Status last_event_status();  // what the handlers did with the latest event
+
+} // namespace tk
+
+#endif

@@ -1,0 +1,236 @@
+/*
+** Arithmetic and comparison operators with an exact numeric operand. The
+** other operand is turned into a temporary numeric first; arithmetic leaves
+** a copy of the numeric template operand holding the computed numeric,
+** comparisons leave a truth value. Operands are copied before anything is
+** written, so the result may be one of them.
+*/
+#include <cerrno>
+#include <climits>
+#include <cmath>
+#include <cstdlib>
+#include <cstring>
+
+#include "internal.h"
+
+namespace {
+
+constexpr const char *kOutOfRange = "22003";
+constexpr const char *kNotANumber = "22018";
+
+[[noreturn]] void operand_error(EvalContext *context, const char *sqlstate)
+{
+    const char *message = sqlstate == kNotANumber ? "Invalid character value for cast specification"
+                                                  : "Numeric value out of range";
+    kv_eval_error(context, 1, kv_subclass_iso, sqlstate, message);
+}
+
+// A double at the scale of `like` (rounded to nearest there). A negative
+// scale that cannot hold it exactly takes it at scale 0 instead, so no digit
+// of the double is lost.
+NumericValue double_operand(EvalContext *context, double d, const NumericValue &like)
+{
+    NumericValue n{};
+    int rc = double_to_numeric(d, &n, like.precision, like.scale);
+    if (rc == 1)
+        rc = double_to_numeric(d, &n, like.precision, 0);
+    if (rc != 0)
+        operand_error(context, kOutOfRange);
+    return n;
+}
+
+NumericValue string_operand(EvalContext *context, const char *text)
+{
+    NumericValue n{};
+    int rc = kv_parse_numeric(text ? text : "", &n, 20, 0);
+    if (rc != 0)
+        operand_error(context, rc == -1 ? kNotANumber : kOutOfRange);
+    return n;
+}
+
+// The non-numeric operand of an arithmetic operator.
+NumericValue arithmetic_operand(EvalContext *context, const Value *v, const NumericValue &like)
+{
+    NumericValue n{};
+    if (v->type == VT_DOUBLE)
+        return double_operand(context, v->data.d, like);
+    if (v->type == VT_INTEGER)
+        int_to_numeric_noscale(kv_value_int(v), &n, 15);
+    else
+        bigint_to_numeric_noscale(kv_value_bigint(v), &n, 20);
+    return n;
+}
+
+// The non-numeric operand of a comparison.
+NumericValue comparison_operand(EvalContext *context, const Value *v, const NumericValue &like)
+{
+    NumericValue n{};
+    switch (v->type) {
+    case VT_DOUBLE:
+        return double_operand(context, v->data.d, like);
+    case VT_STRING:
+        return string_operand(context, v->data.s);
+    case VT_BIGINT:
+        bigint_to_numeric_noscale(v->data.big, &n, 20);
+        return n;
+    default:
+        int_to_numeric_noscale(kv_value_int(v), &n, 15);
+        return n;
+    }
+}
+
+// x := x op y with the numeric arithmetic.
+void apply(NumericValue *x, const NumericValue &y, int op, EvalContext *context)
+{
+    switch (op) {
+    case kv_op_add: add_numeric(x, &y); break;
+    case kv_op_subtract: subtract_numeric(x, &y); break;
+    case kv_op_multiply: mult_numeric(x, &y); break;
+    default: div_numeric(x, &y, context); break;
+    }
+}
+
+// Copies the template's record over the result. The result keeps its own
+// reference count and handle: both belong to the result's block.
+void take_template(Value *result, const Value *templ)
+{
+    int32_t ref_count = result->ref_count;
+    MemHandle *mem = result->mem;
+    std::memmove(result, templ, sizeof *result);
+    result->ref_count = ref_count;
+    result->mem = mem;
+}
+
+void arithmetic(const Value *left, const Value *right, Value *result, EvalContext *context, int op)
+{
+    bool left_numeric = left->type == VT_NUMERIC;
+    bool right_numeric = right->type == VT_NUMERIC;
+    bool right_first = op == kv_op_add || op == kv_op_multiply;
+    NumericValue x;
+    const Value *templ;
+    if (left_numeric && right_numeric) {
+        // Addition and multiplication work on the right operand, the others
+        // on the left one.
+        templ = right_first ? right : left;
+        x = templ->data.num;
+        apply(&x, right_first ? left->data.num : right->data.num, op, context);
+    } else if (right_numeric) {
+        templ = right;
+        NumericValue converted = arithmetic_operand(context, left, right->data.num);
+        NumericValue numeric = right->data.num;
+        if (right_first) {
+            x = numeric;
+            apply(&x, converted, op, context);
+        } else {
+            x = converted;
+            apply(&x, numeric, op, context);
+        }
+    } else {
+        templ = left;
+        NumericValue converted = arithmetic_operand(context, right, left->data.num);
+        x = left->data.num;
+        apply(&x, converted, op, context);
+    }
+    take_template(result, templ);
+    result->data.num = x;
+}
+
+void comparison(const Value *left, const Value *right, Value *result, EvalContext *context, int op)
+{
+    NumericValue l, r;
+    if (left->type == VT_NUMERIC) {
+        l = left->data.num;
+        r = right->type == VT_NUMERIC ? right->data.num : comparison_operand(context, right, l);
+    } else {
+        r = right->data.num;
+        l = comparison_operand(context, left, r);
+    }
+    kv_set_truth(result, kv_comparison_holds(op, numeric_compare(&l, &r)) ? 1 : 0);
+}
+
+int32_t text_to_int(const char *text)
+{
+    long long v = text ? std::strtoll(text, nullptr, 10) : 0;
+    return static_cast<int32_t>(v < INT_MIN ? INT_MIN : v > INT_MAX ? INT_MAX : v);
+}
+
+// A double truncated toward zero, saturated at the bounds; NaN reads as 0.
+template <typename Integer>
+Integer truncate_double(double d, Integer low, Integer high)
+{
+    if (std::isnan(d))
+        return 0;
+    if (d <= static_cast<double>(low))
+        return low;
+    if (d >= static_cast<double>(high))
+        return high;
+    return static_cast<Integer>(d);
+}
+
+} // namespace
+
+int32_t kv_value_int(const Value *value)
+{
+    if (value->indicator == -1)
+        return 0;
+    switch (value->type) {
+    case VT_INTEGER:
+    case VT_BIT:
+        return value->data.i;
+    case VT_DOUBLE:
+        return truncate_double<int32_t>(value->data.d, INT32_MIN, INT32_MAX);
+    case VT_STRING:
+        return text_to_int(value->data.s);
+    case VT_NUMERIC: {
+        int out;
+        numeric_to_int(&value->data.num, &out);
+        return out;
+    }
+    case VT_BIGINT:
+        return static_cast<int32_t>(value->data.big);
+    default:
+        return 0;
+    }
+}
+
+int64_t kv_value_bigint(const Value *value)
+{
+    if (value->indicator == -1)
+        return 0;
+    switch (value->type) {
+    case VT_INTEGER:
+    case VT_BIT:
+        return value->data.i;
+    case VT_DOUBLE:
+        return truncate_double<int64_t>(value->data.d, INT64_MIN, INT64_MAX);
+    case VT_STRING:
+        return value->data.s ? std::strtoll(value->data.s, nullptr, 10) : 0;
+    case VT_NUMERIC: {
+        int64_t out;
+        numeric_to_bigint(&value->data.num, &out);
+        return out;
+    }
+    case VT_BIGINT:
+        return value->data.big;
+    default:
+        return 0;
+    }
+}
+
+void kv_set_truth(Value *value, int truth)
+{
+    value->type = VT_INTEGER;
+    value->indicator = truth == 2 ? -1 : 0;
+    value->data.i = truth == 1 ? 1 : 0;
+}
+
+extern "C" void numeric_operation(const Value *left, const Value *right, Value *result,
+                                  EvalContext *context, int operator_code)
+{
+    if (left->type != VT_NUMERIC && right->type != VT_NUMERIC)
+        return; // the caller guarantees a numeric operand
+    if (kv_is_arithmetic(operator_code))
+        arithmetic(left, right, result, context, operator_code);
+    else if (kv_is_comparison(operator_code))
+        comparison(left, right, result, context, operator_code);
+}
