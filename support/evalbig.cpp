@@ -27,11 +27,11 @@ extern "C" void bigint_operation(const Value *left, const Value *right, Value *r
 {
     if (!kv_is_arithmetic(operator_code) && !kv_is_comparison(operator_code))
         return;
-    int64_t x = kv_value_bigint(left);
-    int64_t y = kv_value_bigint(right);
+    int64_t x = get_bigint_from_value(left);
+    int64_t y = get_bigint_from_value(right);
     auto ux = static_cast<uint64_t>(x), uy = static_cast<uint64_t>(y);
     if (kv_is_comparison(operator_code)) {
-        kv_set_truth(result, kv_comparison_holds(operator_code, x < y ? -1 : x > y ? 1 : 0) ? 1 : 0);
+        set_trivalue_in_value(result, kv_comparison_holds(operator_code, x < y ? -1 : x > y ? 1 : 0) ? 1 : 0);
         return;
     }
     result->type = VT_BIGINT;

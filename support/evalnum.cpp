@@ -55,9 +55,9 @@ NumericValue arithmetic_operand(EvalContext *context, const Value *v, const Nume
     if (v->type == VT_DOUBLE)
         return double_operand(context, v->data.d, like);
     if (v->type == VT_INTEGER)
-        int_to_numeric_noscale(kv_value_int(v), &n, 15);
+        int_to_numeric_noscale(get_int_from_value(v), &n, 15);
     else
-        bigint_to_numeric_noscale(kv_value_bigint(v), &n, 20);
+        bigint_to_numeric_noscale(get_bigint_from_value(v), &n, 20);
     return n;
 }
 
@@ -74,7 +74,7 @@ NumericValue comparison_operand(EvalContext *context, const Value *v, const Nume
         bigint_to_numeric_noscale(v->data.big, &n, 20);
         return n;
     default:
-        int_to_numeric_noscale(kv_value_int(v), &n, 15);
+        int_to_numeric_noscale(get_int_from_value(v), &n, 15);
         return n;
     }
 }
@@ -145,84 +145,10 @@ void comparison(const Value *left, const Value *right, Value *result, EvalContex
         r = right->data.num;
         l = comparison_operand(context, left, r);
     }
-    kv_set_truth(result, kv_comparison_holds(op, numeric_compare(&l, &r)) ? 1 : 0);
-}
-
-int32_t text_to_int(const char *text)
-{
-    long long v = text ? std::strtoll(text, nullptr, 10) : 0;
-    return static_cast<int32_t>(v < INT_MIN ? INT_MIN : v > INT_MAX ? INT_MAX : v);
-}
-
-// A double truncated toward zero, saturated at the bounds; NaN reads as 0.
-template <typename Integer>
-Integer truncate_double(double d, Integer low, Integer high)
-{
-    if (std::isnan(d))
-        return 0;
-    if (d <= static_cast<double>(low))
-        return low;
-    if (d >= static_cast<double>(high))
-        return high;
-    return static_cast<Integer>(d);
+    set_trivalue_in_value(result, kv_comparison_holds(op, numeric_compare(&l, &r)) ? 1 : 0);
 }
 
 } // namespace
-
-int32_t kv_value_int(const Value *value)
-{
-    if (value->indicator == -1)
-        return 0;
-    switch (value->type) {
-    case VT_INTEGER:
-    case VT_BIT:
-        return value->data.i;
-    case VT_DOUBLE:
-        return truncate_double<int32_t>(value->data.d, INT32_MIN, INT32_MAX);
-    case VT_STRING:
-        return text_to_int(value->data.s);
-    case VT_NUMERIC: {
-        int out;
-        numeric_to_int(&value->data.num, &out);
-        return out;
-    }
-    case VT_BIGINT:
-        return static_cast<int32_t>(value->data.big);
-    default:
-        return 0;
-    }
-}
-
-int64_t kv_value_bigint(const Value *value)
-{
-    if (value->indicator == -1)
-        return 0;
-    switch (value->type) {
-    case VT_INTEGER:
-    case VT_BIT:
-        return value->data.i;
-    case VT_DOUBLE:
-        return truncate_double<int64_t>(value->data.d, INT64_MIN, INT64_MAX);
-    case VT_STRING:
-        return value->data.s ? std::strtoll(value->data.s, nullptr, 10) : 0;
-    case VT_NUMERIC: {
-        int64_t out;
-        numeric_to_bigint(&value->data.num, &out);
-        return out;
-    }
-    case VT_BIGINT:
-        return value->data.big;
-    default:
-        return 0;
-    }
-}
-
-void kv_set_truth(Value *value, int truth)
-{
-    value->type = VT_INTEGER;
-    value->indicator = truth == 2 ? -1 : 0;
-    value->data.i = truth == 1 ? 1 : 0;
-}
 
 extern "C" void numeric_operation(const Value *left, const Value *right, Value *result,
                                   EvalContext *context, int operator_code)

@@ -87,11 +87,5 @@ inline bool kv_comparison_holds(int op, int c)
 // string_to_numeric without touching the text: the point stays where it is.
 int kv_parse_numeric(const char *text, NumericValue *target, int precision, int scale);
 
-// Value readers and the truth-value writer the operators use (the same
-// results as get_int_from_value, get_bigint_from_value and
-// set_trivalue_in_value): NULL reads as 0; 1 true, 0 false, 2 unknown.
-int32_t kv_value_int(const Value *value);
-int64_t kv_value_bigint(const Value *value);
-void kv_set_truth(Value *value, int truth);
 
 #endif

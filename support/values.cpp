@@ -9,6 +9,7 @@
 #include <algorithm>
 #include <charconv>
 #include <cmath>
+#include <cstdarg>
 #include <cstdlib>
 #include <limits>
 #include <cstdint>
@@ -152,6 +153,12 @@ Int truncate_double(double d)
     return static_cast<Int>(d);
 }
 
+template <typename Int>
+Int saturate(long long n)
+{
+    return static_cast<Int>(std::clamp<long long>(n, std::numeric_limits<Int>::min(), std::numeric_limits<Int>::max()));
+}
+
 bool is_long(const Value *value)
 {
     return value->type == VT_LONG_STRING || value->type == VT_LONG_BINARY;
@@ -229,7 +236,7 @@ int32_t get_int_from_value(const Value *value)
     case VT_DOUBLE:
         return truncate_double<int32_t>(value->data.d);
     case VT_STRING:
-        return value->data.s ? static_cast<int32_t>(std::strtol(value->data.s, nullptr, 10)) : 0;
+        return value->data.s ? saturate<int32_t>(std::strtoll(value->data.s, nullptr, 10)) : 0;
     case VT_NUMERIC:
         numeric_to_int(numeric_of(value), &out);
         return out;
@@ -432,11 +439,13 @@ char *append(char *out, std::string_view text)
     return out + text.size();
 }
 
-// Writes a fixed-size rendering through snprintf with a constant format.
-template <typename... Args>
-char *append_format(char *out, const char *format, Args... args)
+// Writes a fixed-size rendering; the formats are this file's own constants.
+[[gnu::format(printf, 2, 3)]] char *append_format(char *out, const char *format, ...)
 {
-    int n = std::snprintf(out, kFixedTextSize, format, args...);
+    va_list arguments;
+    va_start(arguments, format);
+    int n = std::vsnprintf(out, kFixedTextSize, format, arguments);
+    va_end(arguments);
     return out + std::clamp(n, 0, static_cast<int>(kFixedTextSize) - 1);
 }
 
@@ -649,7 +658,7 @@ const char *value_as_text(const Value *value, char *buffer)
         out = append(append_timestamp(append(out, "{ts'"), value->data.ts), "'}");
         break;
     case VT_NUMERIC:
-        numeric_to_string(&const_cast<Value *>(value)->data.num, buffer, 1024, nullptr, 0);
+        numeric_to_string(&value->data.num, buffer, KV_VALUE_TEXT_SIZE, nullptr);
         return buffer;
     case VT_NULL:
         out = append(out, " NULL ");
