@@ -80,9 +80,9 @@ int main(void)
                            "TIMESTAMP", "NUMERIC", "BIGINT", "INTERVAL", "NULL"};
     for (int i = 0; i < n; i++)
         printf("    %-9s %s\n", names[i], value_as_text(row[i], text));
+    row[6]->data.ts.hour = row[6]->data.ts.minute = row[6]->data.ts.second = 0;
     printf("    timestamp at midnight, compact: %s\n",
-           (row[6]->data.ts.hour = 0, row[6]->data.ts.minute = 0, row[6]->data.ts.second = 0,
-            value_as_text_ex(row[6], text, "'", "'", "'", "'", "'", "'", "x'", "'", 1)));
+           value_as_text_ex(row[6], text, "'", "'", "'", "'", "'", "'", "x'", "'", 1));
 
     printf("\n[2] Sharing and duplicating on the statement's handle\n");
     Value *shared = duplicate_value_ex(stmt, row[2]);
@@ -93,10 +93,10 @@ int main(void)
     printf("    on another handle: a copy %s holding %s\n", copy != row[2] ? "yes" : "no",
            value_as_text(copy, text));
     release_value(stmt, shared);
+    row[0]->data.i = 5;
     printf("    compare_values('abc', 'abc  ') = %d; (5, '5') = %d; (NULL, 5) = %d\n",
            compare_values(make_string(stmt, "abc"), make_string(stmt, "abc  ")),
-           compare_values(row[0]->data.i = 5, row[0], make_string(stmt, "5")),
-           compare_values(row[10], row[0]));
+           compare_values(row[0], make_string(stmt, "5")), compare_values(row[10], row[0]));
 
     printf("\n[3] A row buffer of flat records, sorted with compare_dm\n");
     const char *cities[] = {"Oslo", "Bergen", "Trondheim", "Alesund", "Bodo"};
