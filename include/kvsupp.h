@@ -14,6 +14,7 @@
 #include "kvsupp/odbcerror.h"
 #include "kvsupp/connfunc.h"
 #include "kvsupp/values.h"
+#include "kvsupp/calendar.h"
 #include "kvsupp/driver.h"
 #include "kvsupp/threads.h"
 
