@@ -15,6 +15,8 @@
 #include "kvsupp/connfunc.h"
 #include "kvsupp/values.h"
 #include "kvsupp/calendar.h"
+#include "kvsupp/nodes.h"
+#include "kvsupp/parsehelp.h"
 #include "kvsupp/driver.h"
 #include "kvsupp/threads.h"
 

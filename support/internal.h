@@ -36,4 +36,29 @@ inline constexpr const char *kv_subclass_iso = "ISO 9075";
 [[noreturn]] void kv_eval_error(EvalContext *context, int origin, const char *subclass_origin,
                                 const char *sqlstate, const char *message);
 
+// Interval and datetime internals, on 64-bit counts so that no interval the
+// structure can hold overflows (the exported functions take ints).
+inline constexpr int64_t kv_nanos_per_second = 1000000000;
+
+// Floor division and the matching remainder (0 <= remainder < divisor) for a
+// positive divisor.
+inline int64_t kv_floor_div(int64_t a, int64_t b)
+{
+    int64_t q = a / b;
+    return (a % b != 0 && a < 0) ? q - 1 : q;
+}
+inline int64_t kv_floor_mod(int64_t a, int64_t b)
+{
+    return a - b * kv_floor_div(a, b);
+}
+
+// The interval type covering the fields of two interval types of one family;
+// 0 for a mixed pair or a code outside 1..13.
+int promote_type(int a, int b);
+
+// timestamp_add and timestamp_add_noconvert (always_timestamp) on 64-bit
+// amounts.
+void kv_timestamp_add(Value *result, const Value *source, int64_t months, int64_t seconds, int64_t fraction,
+                      bool always_timestamp);
+
 #endif
