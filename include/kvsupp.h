@@ -15,6 +15,7 @@
 #include "kvsupp/connfunc.h"
 #include "kvsupp/values.h"
 #include "kvsupp/calendar.h"
+#include "kvsupp/datetime.h"
 #include "kvsupp/nodes.h"
 #include "kvsupp/parsehelp.h"
 #include "kvsupp/driver.h"
