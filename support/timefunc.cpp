@@ -5,7 +5,7 @@
 ** into hours and hours into days by floor division (so negative amounts
 ** borrow and every field ends in its range); days are added through the
 ** Julian day number with the 1752 switch, then months are added, keeping the
-** day of the month.
+** day of the month unless the month is shorter (then its last day).
 */
 #include <algorithm>
 #include <cstdint>
@@ -76,9 +76,22 @@ int64_t carry_time(Fields &f, int64_t seconds)
     return carry;
 }
 
-// Adds days through the day number, then months. Only dates with a year
-// above 0 move (a time value's date part is all zeros). Sums beyond the
-// range of a day number are held at its bounds: they have no date anyway.
+// The last day of a month: Julian leap years up to 1752, Gregorian after.
+int64_t last_day_of_month(int64_t year, int64_t month)
+{
+    static const int days[] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
+    if (month != 2)
+        return month >= 1 && month <= 12 ? days[month - 1] : 31;
+    int64_t y = year < 0 ? year + 1 : year;  // no year 0: 1 BC is a leap year
+    bool leap = y % 4 == 0 && (year <= 1752 || y % 100 != 0 || y % 400 == 0);
+    return leap ? 29 : 28;
+}
+
+// Adds days through the day number, then months; a day past the end of the
+// month that the months land in becomes its last day (2024-01-31 + 1 month
+// is 2024-02-29), as the server's own date arithmetic does. Only dates with
+// a year above 0 move (a time value's date part is all zeros). Sums beyond
+// the range of a day number are held at its bounds: they have no date.
 void add_days_and_months(Fields &f, int64_t days, int64_t months)
 {
     if (f.year <= 0)
@@ -97,6 +110,8 @@ void add_days_and_months(Fields &f, int64_t days, int64_t months)
         total -= 12 * years;
     }
     f.month = total;
+    if (months != 0)
+        f.day = std::min(f.day, last_day_of_month(f.year, f.month));
 }
 
 void write_date(SQL_DATE_STRUCT &date, const Fields &f)

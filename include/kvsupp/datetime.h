@@ -7,7 +7,8 @@
 ** of the result's interval type. Datetime additions carry seconds into
 ** minutes, hours and days with floor division (negative amounts borrow), add
 ** the days through the Julian day number and then add the months; the day of
-** the month is kept as it is (2024-01-31 + 1 month is 2024-02-31).
+** the month is kept, or becomes the last day of a shorter month (2024-01-31
+** + 1 month is 2024-02-29).
 **
 ** Intervals are SQL_INTERVAL_STRUCTs in Value.data.iv: ValueType 13 for
 ** the types SQL_IS_YEAR, SQL_IS_MONTH, SQL_IS_YEAR_TO_MONTH, 14 for the
