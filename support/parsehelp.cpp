@@ -10,6 +10,7 @@
 #include <cmath>
 #include <cstdint>
 #include <cstring>
+#include <string>
 
 #include "internal.h"
 
@@ -264,28 +265,15 @@ size_t length_of(const char *digits)
     return digits ? std::strlen(digits) : 0;
 }
 
-// Replace with string_to_numeric when it lands. The digits of `a` then `b`
-// (a run of decimal digits each, no sign, no point) as an exact numeric with
-// the given precision and scale. Returns 0, or -2 when the magnitude exceeds
-// 2^128 - 1; then only the sign has been written.
+// The digit runs of `a` then `b` as one exact numeric at the given precision
+// and scale: 0, or -2 when the magnitude exceeds 2^128 - 1.
 int digits_to_numeric(const char *a, const char *b, NumericValue *target, int precision, int scale)
 {
-    const u128 max = ~u128{0};
-    u128 magnitude = 0;
-    target->sign = 1;
-    for (const char *part : {a, b}) {
-        for (const char *p = part; p && is_digit(*p); p++) {
-            unsigned digit = static_cast<unsigned>(*p - '0');
-            if (magnitude > (max - digit) / 10)
-                return -2;
-            magnitude = magnitude * 10 + digit;
-        }
-    }
-    target->precision = static_cast<SQLCHAR>(precision);
-    target->scale = static_cast<SQLSCHAR>(scale);
-    for (int i = 0; i < SQL_MAX_NUMERIC_LEN; i++, magnitude >>= 8)
-        target->val[i] = static_cast<SQLCHAR>(magnitude & 0xff);
-    return 0;
+    std::string digits;
+    for (const char *part : {a, b})
+        for (const char *p = part; p && is_digit(*p); p++)
+            digits += *p;
+    return kv_parse_numeric(digits.c_str(), target, precision, scale);
 }
 
 int make_exact(Value *v, const char *a, const char *b, size_t precision, size_t scale)
