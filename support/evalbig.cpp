@@ -36,9 +36,9 @@ extern "C" void bigint_operation(const Value *left, const Value *right, Value *r
     }
     result->type = VT_BIGINT;
     switch (operator_code) {
-    case kv_op_add: result->data.big = wrap(ux + uy); break;
-    case kv_op_subtract: result->data.big = wrap(ux - uy); break;
-    case kv_op_multiply: result->data.big = wrap(ux * uy); break;
+    case KV_OP_ADD: result->data.big = wrap(ux + uy); break;
+    case KV_OP_SUBTRACT: result->data.big = wrap(ux - uy); break;
+    case KV_OP_MULTIPLY: result->data.big = wrap(ux * uy); break;
     default:
         if (y == 0) {
             if (context)

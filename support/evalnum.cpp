@@ -83,9 +83,9 @@ NumericValue comparison_operand(EvalContext *context, const Value *v, const Nume
 void apply(NumericValue *x, const NumericValue &y, int op, EvalContext *context)
 {
     switch (op) {
-    case kv_op_add: add_numeric(x, &y); break;
-    case kv_op_subtract: subtract_numeric(x, &y); break;
-    case kv_op_multiply: mult_numeric(x, &y); break;
+    case KV_OP_ADD: add_numeric(x, &y); break;
+    case KV_OP_SUBTRACT: subtract_numeric(x, &y); break;
+    case KV_OP_MULTIPLY: mult_numeric(x, &y); break;
     default: div_numeric(x, &y, context); break;
     }
 }
@@ -105,7 +105,7 @@ void arithmetic(const Value *left, const Value *right, Value *result, EvalContex
 {
     bool left_numeric = left->type == VT_NUMERIC;
     bool right_numeric = right->type == VT_NUMERIC;
-    bool right_first = op == kv_op_add || op == kv_op_multiply;
+    bool right_first = op == KV_OP_ADD || op == KV_OP_MULTIPLY;
     NumericValue x;
     const Value *templ;
     if (left_numeric && right_numeric) {

@@ -46,40 +46,27 @@ inline constexpr const char *kv_subclass_iso = "ISO 9075";
 [[noreturn]] void kv_eval_error(EvalContext *context, int origin, const char *subclass_origin,
                                 const char *sqlstate, const char *message);
 
-// Operator codes of the parse tree that the operator functions handle.
-enum KvOperator {
-    kv_op_add = 1,
-    kv_op_subtract = 2,
-    kv_op_multiply = 4,
-    kv_op_divide = 5,
-    kv_op_less = 7,
-    kv_op_greater = 8,
-    kv_op_greater_equal = 9,
-    kv_op_less_equal = 10,
-    kv_op_equal = 11,
-    kv_op_not_equal = 12,
-};
-
+// The operator codes are the parse tree's KV_OP_... (nodes.h).
 inline bool kv_is_arithmetic(int op)
 {
-    return op == kv_op_add || op == kv_op_subtract || op == kv_op_multiply || op == kv_op_divide;
+    return op == KV_OP_ADD || op == KV_OP_SUBTRACT || op == KV_OP_MULTIPLY || op == KV_OP_DIVIDE;
 }
 
 inline bool kv_is_comparison(int op)
 {
-    return op >= kv_op_less && op <= kv_op_not_equal;
+    return op >= KV_OP_LESS && op <= KV_OP_NOT_EQUAL;
 }
 
 // Whether comparison operator `op` holds for a three-way result `c`.
 inline bool kv_comparison_holds(int op, int c)
 {
     switch (op) {
-    case kv_op_less: return c < 0;
-    case kv_op_greater: return c > 0;
-    case kv_op_greater_equal: return c >= 0;
-    case kv_op_less_equal: return c <= 0;
-    case kv_op_equal: return c == 0;
-    case kv_op_not_equal: return c != 0;
+    case KV_OP_LESS: return c < 0;
+    case KV_OP_GREATER: return c > 0;
+    case KV_OP_GREATER_EQUAL: return c >= 0;
+    case KV_OP_LESS_EQUAL: return c <= 0;
+    case KV_OP_EQUAL: return c == 0;
+    case KV_OP_NOT_EQUAL: return c != 0;
     default: return false;
     }
 }
@@ -87,5 +74,30 @@ inline bool kv_comparison_holds(int op, int c)
 // string_to_numeric without touching the text: the point stays where it is.
 int kv_parse_numeric(const char *text, NumericValue *target, int precision, int scale);
 
+
+// Interval and datetime internals, on 64-bit counts so that no interval the
+// structure can hold overflows (the exported functions take ints).
+inline constexpr int64_t kv_nanos_per_second = 1000000000;
+
+// Floor division and the matching remainder (0 <= remainder < divisor) for a
+// positive divisor.
+inline int64_t kv_floor_div(int64_t a, int64_t b)
+{
+    int64_t q = a / b;
+    return (a % b != 0 && a < 0) ? q - 1 : q;
+}
+inline int64_t kv_floor_mod(int64_t a, int64_t b)
+{
+    return a - b * kv_floor_div(a, b);
+}
+
+// The interval type covering the fields of two interval types of one family;
+// 0 for a mixed pair or a code outside 1..13.
+int promote_type(int a, int b);
+
+// timestamp_add and timestamp_add_noconvert (always_timestamp) on 64-bit
+// amounts.
+void kv_timestamp_add(Value *result, const Value *source, int64_t months, int64_t seconds, int64_t fraction,
+                      bool always_timestamp);
 
 #endif

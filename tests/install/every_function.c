@@ -1,7 +1,7 @@
 /*
 ** Built outside the tree against the installed <kvsupp.h> alone: calls
-** every function of the memory, string, diagnostic and thread families
-** and checks what it gets back. Exits 0 when all is well.
+** every function of the memory, string, diagnostic, thread, calendar,
+** interval and literal families and checks what it gets back. Exits 0 when all is well.
 */
 #include <kvsupp.h>
 
@@ -110,12 +110,55 @@ static void threads_and_timeouts(void)
     kv_mem_release_handle(h);
 }
 
+static void dates_and_literals(void)
+{
+    MemHandle *h = kv_mem_alloc_handle(NULL);
+    int y = 0, m = 0, d = 0;
+    CHECK(ymd_to_jdnl(2000, 1, 1, -1) == 2451545);
+    jdnl_to_ymd(2361222, &y, &m, &d, -1);
+    CHECK(y == 1752 && m == 9 && d == 14);
+    CHECK(jdnl_to_dow(2451545) == 6);
+    CHECK(current_year() > 2000 && current_month() >= 1 && current_day() >= 1);
+    SQL_DATE_STRUCT d1 = {2024, 5, 3}, d2 = {2024, 5, 1};
+    SQL_TIME_STRUCT t1 = {1, 2, 3};
+    SQL_TIMESTAMP_STRUCT ts1 = {2024, 1, 1, 0, 0, 0, 0};
+    CHECK(date_compare(&d1, &d2) == 2 && time_compare(&t1, &t1) == 0 && timestamp_compare(&ts1, &ts1) == 0);
+
+    Value *ts = MakeLiteral(KV_LITERAL_TIMESTAMP, "{ts '2024-01-31 23:59:59'}", h);
+    NodeIntervalField field = {NODE_INTERVAL_FIELD, KV_FIELD_SECOND, 0, NULL};
+    NodeIntervalQualifier qualifier = {NODE_INTERVAL_QUALIFIER, NULL, NULL, &field};
+    IntervalParts parts = {0, 0, 1, 0, NULL, 1, 0, 0};
+    Value *second = MakeInterval('+', &parts, &qualifier, h);
+    Value *sum = newNode(sizeof(Value), KV_NODE_VALUE, h);
+    CHECK(ts && second && sum);
+    interval_operation(ts, second, sum, NULL, KV_OP_ADD);
+    CHECK(sum->data.ts.month == 2 && sum->data.ts.day == 1 && sum->data.ts.hour == 0);
+    CHECK(get_base_value(&second->data.iv, NULL) == 1);
+    normalise_interval(61, 0, second);
+    CHECK(interval_compare(&second->data.iv, &second->data.iv) == 0 && compare_interval(second, second) == 0);
+    timestamp_add(sum, ts, 1, 0, 0);
+    timestamp_add_noconvert(sum, ts, 0, 1, 0);
+    time_add(sum, ts, 1, 0);
+    date_add(sum, ts, 0, 1);
+    CHECK(sum->type == VT_TIMESTAMP && sum->data.ts.day == 1);
+
+    int status = 0;
+    CHECK(MakeNumeric("1", "5", h)->type == VT_DOUBLE);
+    CHECK(MakeNumericEx("1234567", NULL, h, &status)->type == VT_NUMERIC && status == 0);
+    CHECK(MakeInteger("7", h)->data.i == 7 && MakeFloat("2.5", h)->data.d == 2.5);
+    CHECK(MakeNull(h)->type == VT_NULL);
+    CHECK(MakeLiteralWithPrec(KV_LITERAL_CURRENT_TIME, NULL, 2, h)->precision == 2);
+    CHECK(MakeDynamic(3, h)->number == 3 && ConvertToInteger("12") == 12L);
+    kv_mem_release_handle(h);
+}
+
 int main(void)
 {
     memory();
     strings();
     diagnostics();
     threads_and_timeouts();
+    dates_and_literals();
     if (failures)
         return 1;
     puts("every function answered");

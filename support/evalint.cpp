@@ -1,0 +1,294 @@
+/*
+** Interval arithmetic and comparison. Every interval is reduced to a signed
+** 64-bit count in its base unit (months, or seconds with a separate count of
+** billionths), the arithmetic is done on counts, and normalise spreads a
+** count back over the fields of the result's interval type: the fraction is
+** brought into 0..10^9-1 first, a negative amount becomes its magnitude with
+** interval_sign 1, and each field is a truncating division of what is left.
+*/
+#include <algorithm>
+#include <cmath>
+#include <cstdint>
+#include <cstdlib>
+
+#include "internal.h"
+
+namespace {
+
+__extension__ typedef unsigned __int128 u128;  // 128-bit magnitudes of exact numerics
+
+bool is_year_month_type(int interval_type)
+{
+    return interval_type == SQL_IS_YEAR || interval_type == SQL_IS_MONTH ||
+           interval_type == SQL_IS_YEAR_TO_MONTH;
+}
+
+bool has_seconds_field(int interval_type)
+{
+    return interval_type == SQL_IS_SECOND || interval_type == SQL_IS_DAY_TO_SECOND ||
+           interval_type == SQL_IS_HOUR_TO_SECOND || interval_type == SQL_IS_MINUTE_TO_SECOND;
+}
+
+struct Count {
+    int64_t units;     // months or seconds
+    int64_t fraction;  // billionths, with the sign of the interval
+};
+
+Count base_count(const SQL_INTERVAL_STRUCT &iv)
+{
+    const auto &ym = iv.intval.year_month;
+    const auto &ds = iv.intval.day_second;
+    int64_t day = ds.day * int64_t{86400}, hour = ds.hour * int64_t{3600}, minute = ds.minute * int64_t{60};
+    Count c{0, 0};
+    switch (iv.interval_type) {
+    case SQL_IS_YEAR: c.units = ym.year * int64_t{12}; break;
+    case SQL_IS_MONTH: c.units = ym.month; break;
+    case SQL_IS_YEAR_TO_MONTH: c.units = ym.year * int64_t{12} + ym.month; break;
+    case SQL_IS_DAY: c.units = day; break;
+    case SQL_IS_HOUR: c.units = hour; break;
+    case SQL_IS_MINUTE: c.units = minute; break;
+    case SQL_IS_SECOND: c.units = ds.second; break;
+    case SQL_IS_DAY_TO_HOUR: c.units = day + hour; break;
+    case SQL_IS_DAY_TO_MINUTE: c.units = day + hour + minute; break;
+    case SQL_IS_DAY_TO_SECOND: c.units = day + hour + minute + ds.second; break;
+    case SQL_IS_HOUR_TO_MINUTE: c.units = hour + minute; break;
+    case SQL_IS_HOUR_TO_SECOND: c.units = hour + minute + ds.second; break;
+    case SQL_IS_MINUTE_TO_SECOND: c.units = minute + ds.second; break;
+    default: break;
+    }
+    if (has_seconds_field(iv.interval_type))
+        c.fraction = ds.fraction;
+    if (iv.interval_sign == 1) {
+        c.units = -c.units;
+        c.fraction = -c.fraction;
+    }
+    return c;
+}
+
+SQLUINTEGER field(uint64_t v)
+{
+    return static_cast<SQLUINTEGER>(v);
+}
+
+void spread(uint64_t v, SQL_INTERVAL_STRUCT &iv)
+{
+    auto &ym = iv.intval.year_month;
+    auto &ds = iv.intval.day_second;
+    switch (iv.interval_type) {
+    case SQL_IS_YEAR: ym.year = field(v / 12); break;
+    case SQL_IS_MONTH: ym.month = field(v); break;
+    case SQL_IS_YEAR_TO_MONTH: ym.year = field(v / 12); ym.month = field(v % 12); break;
+    case SQL_IS_DAY: ds.day = field(v / 86400); break;
+    case SQL_IS_HOUR: ds.hour = field(v / 3600); break;
+    case SQL_IS_MINUTE: ds.minute = field(v / 60); break;
+    case SQL_IS_SECOND: ds.second = field(v); break;
+    case SQL_IS_DAY_TO_HOUR:
+        ds.day = field(v / 86400);
+        ds.hour = field(v % 86400 / 3600);
+        break;
+    case SQL_IS_DAY_TO_MINUTE:
+    case SQL_IS_DAY_TO_SECOND:
+        ds.day = field(v / 86400);
+        ds.hour = field(v % 86400 / 3600);
+        ds.minute = field(v % 3600 / 60);
+        if (iv.interval_type == SQL_IS_DAY_TO_SECOND)
+            ds.second = field(v % 60);
+        break;
+    case SQL_IS_HOUR_TO_MINUTE:
+    case SQL_IS_HOUR_TO_SECOND:
+        ds.hour = field(v / 3600);
+        ds.minute = field(v % 3600 / 60);
+        if (iv.interval_type == SQL_IS_HOUR_TO_SECOND)
+            ds.second = field(v % 60);
+        break;
+    case SQL_IS_MINUTE_TO_SECOND:
+        ds.minute = field(v / 60);
+        ds.second = field(v % 60);
+        break;
+    default:
+        break;
+    }
+}
+
+void normalise(int64_t count, int64_t fraction, SQL_INTERVAL_STRUCT &iv)
+{
+    count += kv_floor_div(fraction, kv_nanos_per_second);
+    fraction = kv_floor_mod(fraction, kv_nanos_per_second);
+    if (count < 0) {
+        iv.interval_sign = 1;
+        if (fraction != 0) {
+            count = -count - 1;
+            fraction = kv_nanos_per_second - fraction;
+        } else {
+            count = -count;
+        }
+    }
+    spread(static_cast<uint64_t>(count), iv);
+    if (has_seconds_field(iv.interval_type))
+        iv.intval.day_second.fraction = static_cast<SQLUINTEGER>(fraction);
+}
+
+// Makes `result` a non-null interval of the given types with every interval
+// field cleared, ready for normalise.
+void start_interval(Value *result, int value_type, int interval_type)
+{
+    result->type = value_type;
+    result->indicator = 0;
+    result->data.iv = SQL_INTERVAL_STRUCT{};
+    result->data.iv.interval_type = static_cast<SQLINTERVAL>(interval_type);
+}
+
+// The value read as an integer. Replace with get_int_from_value when it
+// lands: integers and bits as they are, doubles truncated toward zero, text
+// as atoi reads it, bigints by their low 32 bits, exact numerics truncated
+// toward zero and held at the int range; NULL and other types read as 0.
+int value_as_int(const Value *v)
+{
+    if (v->indicator == -1)
+        return 0;
+    switch (v->type) {
+    case VT_INTEGER:
+    case VT_BIT:
+        return v->data.i;
+    case VT_DOUBLE:
+        if (std::isnan(v->data.d))
+            return 0;
+        return static_cast<int>(std::clamp(std::trunc(v->data.d), double{INT32_MIN}, double{INT32_MAX}));
+    case VT_STRING:
+        return v->data.s ? static_cast<int>(std::clamp<long>(std::strtol(v->data.s, nullptr, 10), INT32_MIN,
+                                                               INT32_MAX))
+                         : 0;
+    case VT_BIGINT:
+        return static_cast<int32_t>(static_cast<uint32_t>(v->data.big));
+    case VT_NUMERIC: {
+        u128 magnitude = 0;
+        for (int i = 15; i >= 0; i--)
+            magnitude = magnitude << 8 | v->data.num.val[i];
+        for (int s = static_cast<signed char>(v->data.num.scale); s > 0 && magnitude; s--)
+            magnitude /= 10;
+        for (int s = static_cast<signed char>(v->data.num.scale); s < 0 && magnitude <= INT32_MAX; s++)
+            magnitude *= 10;
+        bool negative = v->data.num.sign == 0;
+        u128 limit = negative ? unsigned{INT32_MAX} + 1u : unsigned{INT32_MAX};
+        int64_t n = static_cast<int64_t>(std::min(magnitude, limit));
+        return static_cast<int>(negative ? -n : n);
+    }
+    default:
+        return 0;
+    }
+}
+
+void combine_intervals(const Value *a, const Value *b, Value *result, int sign)
+{
+    Count ca = base_count(a->data.iv), cb = base_count(b->data.iv);
+    int value_type = a->type;
+    int interval_type = promote_type(a->data.iv.interval_type, b->data.iv.interval_type);
+    int32_t leading = std::max(a->leading_precision, b->leading_precision);
+    int32_t fraction_precision = std::max(a->fraction_precision, b->fraction_precision);
+    bool day_time = value_type == VT_INTERVAL_DS;
+
+    start_interval(result, value_type, interval_type);
+    result->leading_precision = leading;
+    if (day_time)
+        result->fraction_precision = fraction_precision;
+    int64_t fraction = day_time ? ca.fraction + sign * cb.fraction : 0;
+    normalise(ca.units + sign * cb.units, fraction, result->data.iv);
+}
+
+void add_to_datetime(const Value *datetime, const Value *interval, Value *result, int sign)
+{
+    Count c = base_count(interval->data.iv);
+    if (interval->type == VT_INTERVAL_YM)
+        kv_timestamp_add(result, datetime, sign * c.units, 0, 0, false);
+    else
+        kv_timestamp_add(result, datetime, 0, sign * c.units, sign * c.fraction, false);
+}
+
+// The number counts units of the interval's single field; a two-field
+// interval has no unit and is left as it is.
+int64_t unit_of(int interval_type)
+{
+    switch (interval_type) {
+    case SQL_IS_YEAR: return 12;
+    case SQL_IS_MONTH: return 1;
+    case SQL_IS_DAY: return 86400;
+    case SQL_IS_HOUR: return 3600;
+    case SQL_IS_MINUTE: return 60;
+    case SQL_IS_SECOND: return 1;
+    default: return 0;
+    }
+}
+
+void add_number(const Value *number, const Value *interval, Value *result, int sign)
+{
+    int64_t n = value_as_int(number);
+    Count c = base_count(interval->data.iv);
+    int interval_type = interval->data.iv.interval_type;
+    int32_t leading = interval->leading_precision, fraction_precision = interval->fraction_precision;
+
+    start_interval(result, is_year_month_type(interval_type) ? VT_INTERVAL_YM : VT_INTERVAL_DS, interval_type);
+    result->leading_precision = leading;
+    result->fraction_precision = fraction_precision;
+    normalise(c.units + sign * n * unit_of(interval_type), c.fraction, result->data.iv);
+}
+
+} // namespace
+
+extern "C" {
+
+int get_base_value(const SQL_INTERVAL_STRUCT *interval, int *fraction)
+{
+    if (fraction)
+        *fraction = 0;
+    Count c = base_count(*interval);
+    if (fraction)
+        *fraction = static_cast<int>(c.fraction);
+    return static_cast<int>(c.units);
+}
+
+void normalise_interval(int count, int fraction, Value *result)
+{
+    normalise(count, fraction, result->data.iv);
+}
+
+void interval_operation(Value *left, Value *right, Value *result, EvalContext *, int op)
+{
+    if (op != KV_OP_ADD && op != KV_OP_SUBTRACT)
+        return;
+    if (left->indicator != 0 || right->indicator != 0) {
+        result->indicator = -1;
+        return;
+    }
+    int sign = op == KV_OP_ADD ? 1 : -1;
+    switch (left->type) {
+    case VT_INTERVAL_YM:
+    case VT_INTERVAL_DS:
+        combine_intervals(left, right, result, sign);
+        break;
+    case VT_DATE:
+    case VT_TIME:
+    case VT_TIMESTAMP:
+        add_to_datetime(left, right, result, sign);
+        break;
+    default:
+        add_number(left, right, result, sign);
+        break;
+    }
+}
+
+int interval_compare(const SQL_INTERVAL_STRUCT *a, const SQL_INTERVAL_STRUCT *b)
+{
+    Count ca = base_count(*a), cb = base_count(*b);
+    if (ca.units != cb.units)
+        return ca.units < cb.units ? -1 : 1;
+    if (is_year_month_type(a->interval_type) || ca.fraction == cb.fraction)
+        return 0;
+    return ca.fraction < cb.fraction ? -1 : 1;
+}
+
+int compare_interval(const Value *a, const Value *b)
+{
+    return interval_compare(&a->data.iv, &b->data.iv);
+}
+
+} // extern "C"

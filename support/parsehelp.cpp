@@ -1,0 +1,685 @@
+/*
+** Literal constructors for the parser, and the interval type promotion of
+** interval arithmetic. Literal texts are read with bounded scanners of our
+** own: nothing reads past the terminator of a text however short it is, and
+** numbers are read the same way in every locale.
+*/
+#include <algorithm>
+#include <charconv>
+#include <climits>
+#include <cmath>
+#include <cstdint>
+#include <cstring>
+#include <string>
+
+#include "internal.h"
+
+namespace {
+
+__extension__ typedef unsigned __int128 u128;  // 128-bit magnitudes of exact numerics
+
+constexpr size_t kNativeDigits = 6;  // longer digit strings become exact numerics
+
+Value *new_value(MemHandle *handle, int type)
+{
+    auto *v = static_cast<Value *>(newNode(sizeof(Value), KV_NODE_VALUE, handle));
+    if (v)
+        v->type = type;
+    return v;
+}
+
+bool is_blank(char c)
+{
+    return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r';
+}
+
+bool is_digit(char c)
+{
+    return c >= '0' && c <= '9';
+}
+
+int hex_value(char c)
+{
+    if (is_digit(c))
+        return c - '0';
+    if (c >= 'a' && c <= 'f')
+        return c - 'a' + 10;
+    if (c >= 'A' && c <= 'F')
+        return c - 'A' + 10;
+    return -1;
+}
+
+// Reads a decimal number as atol does (leading blanks, an optional sign,
+// digits), held at the long range. *end is set just after the digits read.
+long read_long(const char *p, const char **end)
+{
+    while (is_blank(*p))
+        p++;
+    bool negative = *p == '-';
+    if (*p == '-' || *p == '+')
+        p++;
+    unsigned long magnitude = 0;
+    unsigned long limit = negative ? static_cast<unsigned long>(LONG_MAX) + 1 : LONG_MAX;
+    for (; is_digit(*p); p++)
+        magnitude = std::min(limit, magnitude * 10 + static_cast<unsigned long>(*p - '0'));
+    if (end)
+        *end = p;
+    if (negative)
+        return magnitude > static_cast<unsigned long>(LONG_MAX) ? LONG_MIN : -static_cast<long>(magnitude);
+    return static_cast<long>(magnitude);
+}
+
+// As atoi: read_long held at the int range.
+int read_int(const char *p, const char **end)
+{
+    return static_cast<int>(std::clamp<long>(read_long(p, end), INT_MIN, INT_MAX));
+}
+
+// A double from decimal text as atof reads it, but with '.' as the decimal
+// point in every locale. A value beyond the double range gives +-HUGE_VAL, or
+// 0 when it is too small; text that is no number gives 0.
+double read_double(const char *text)
+{
+    const char *p = text;
+    while (is_blank(*p))
+        p++;
+    if (*p == '+' && p[1] != '-')
+        p++;
+    double d = 0.0;
+    const char *last = p + std::strlen(p);
+    auto [stop, error] = std::from_chars(p, last, d, std::chars_format::general);
+    if (error == std::errc::result_out_of_range) {
+        const char *e = std::find_if(p, stop, [](char c) { return c == 'e' || c == 'E'; });
+        bool tiny = e != stop && e[1] == '-';
+        d = tiny ? 0.0 : HUGE_VAL;
+        if (*p == '-')
+            d = -d;
+    } else if (error != std::errc{}) {
+        d = 0.0;
+    }
+    return d;
+}
+
+// ---- Character, bit and hexadecimal strings ----------------------------
+
+Value *make_string(const char *text, MemHandle *handle)
+{
+    size_t length = text ? std::strlen(text) : 0;
+    if (length < 2 || length - 1 > INT32_MAX)
+        return nullptr;
+    size_t n = length - 1;  // characters after the opening delimiter
+    Value *v = NewValue(handle, static_cast<uint32_t>(n));
+    if (!v)
+        return nullptr;
+    char *data = v->data.s;
+    int32_t inline_data = v->inline_data;
+    std::memset(static_cast<void *>(v), 0, sizeof(Value));
+    v->kind = KV_NODE_VALUE;
+    v->mem = handle;
+    v->inline_data = inline_data;
+    v->data.s = data;
+    v->type = VT_STRING;
+    std::memcpy(data, text + 1, n - 1);
+    data[n - 1] = '\0';
+    v->length = static_cast<int32_t>(n - 1);
+    return v;
+}
+
+Value *make_bit(const char *text, MemHandle *handle)
+{
+    if (!text || !text[0] || !text[1] || (text[2] != '0' && text[2] != '1'))
+        return nullptr;
+    Value *v = new_value(handle, VT_BIT);
+    if (v)
+        v->data.i = text[2] - '0';
+    return v;
+}
+
+// The digits start at the third character; an X'...' literal ends with its
+// closing delimiter. An odd count of digits reads as if a '0' stood first.
+Value *make_hex(const char *text, MemHandle *handle)
+{
+    size_t length = text ? std::strlen(text) : 0;
+    bool delimited = length > 0 && (text[0] == 'X' || text[0] == 'x');
+    if (length < 2u + delimited || length > INT32_MAX)
+        return nullptr;
+    size_t n = length - 2 - delimited;
+    size_t bytes = (n + 1) / 2;
+    Value *v = new_value(handle, VT_BINARY);
+    auto *data = v ? static_cast<unsigned char *>(kv_mem_alloc(handle, static_cast<uint32_t>(bytes))) : nullptr;
+    if (!data)
+        return nullptr;
+
+    const char *digits = text + 2;
+    size_t padded = n + n % 2;
+    auto digit_at = [&](size_t i) { return n % 2 ? (i == 0 ? '0' : digits[i - 1]) : digits[i]; };
+    size_t produced = 0;
+    for (size_t i = 0; i < padded && produced < bytes && hex_value(digit_at(i)) >= 0; i += 2) {
+        int high = hex_value(digit_at(i));
+        int low = i + 1 < padded ? hex_value(digit_at(i + 1)) : -1;
+        data[produced++] = static_cast<unsigned char>(low >= 0 ? high << 4 | low : high);
+    }
+    v->data.b = data;
+    v->inline_data = 0;
+    v->length = static_cast<int32_t>(produced);
+    v->octet_length = static_cast<int32_t>(bytes);
+    return v;
+}
+
+// ---- Dates, times and timestamps ---------------------------------------
+
+// Three numbers separated by `separator`, starting after the first
+// apostrophe. *rest points after the third number's digits, *third_start at
+// the text after the second separator.
+bool read_triple(const char *text, char separator, int out[3], const char **third_start, const char **rest)
+{
+    const char *p = text ? std::strchr(text, '\'') : nullptr;
+    if (!p)
+        return false;
+    out[0] = read_int(p + 1, &p);
+    for (int i = 1; i < 3; i++) {
+        p = std::strchr(p, separator);
+        if (!p)
+            return false;
+        if (i == 2 && third_start)
+            *third_start = p + 1;
+        out[i] = read_int(p + 1, &p);
+    }
+    if (rest)
+        *rest = p;
+    return true;
+}
+
+Value *make_date(const char *text, MemHandle *handle)
+{
+    int f[3];
+    if (!read_triple(text, '-', f, nullptr, nullptr))
+        return nullptr;
+    Value *v = new_value(handle, VT_DATE);
+    if (v)
+        v->data.date = {static_cast<SQLSMALLINT>(f[0]), static_cast<SQLUSMALLINT>(f[1]),
+                        static_cast<SQLUSMALLINT>(f[2])};
+    return v;
+}
+
+Value *make_time(const char *text, MemHandle *handle)
+{
+    int f[3];
+    if (!read_triple(text, ':', f, nullptr, nullptr))
+        return nullptr;
+    Value *v = new_value(handle, VT_TIME);
+    if (v)
+        v->data.time = {static_cast<SQLUSMALLINT>(f[0]), static_cast<SQLUSMALLINT>(f[1]),
+                        static_cast<SQLUSMALLINT>(f[2])};
+    return v;
+}
+
+// Billionths from the digits after a decimal point: the first nine count,
+// later ones are dropped.
+SQLUINTEGER read_fraction(const char *p)
+{
+    if (*p != '.')
+        return 0;
+    SQLUINTEGER fraction = 0;
+    int digits = 0;
+    for (p++; is_digit(*p) && digits < 9; p++, digits++)
+        fraction = fraction * 10 + static_cast<SQLUINTEGER>(*p - '0');
+    for (; digits < 9; digits++)
+        fraction *= 10;
+    return fraction;
+}
+
+// The date as for a date literal; the time after the first run of spaces
+// that follows the day number.
+Value *make_timestamp(const char *text, MemHandle *handle)
+{
+    int date[3], time[3];
+    const char *day_start = nullptr;
+    if (!read_triple(text, '-', date, &day_start, nullptr))
+        return nullptr;
+    const char *p = std::strchr(day_start, ' ');
+    if (!p)
+        return nullptr;
+    while (*p == ' ')
+        p++;
+    time[0] = read_int(p, &p);
+    for (int i = 1; i < 3; i++) {
+        p = std::strchr(p, ':');
+        if (!p)
+            return nullptr;
+        time[i] = read_int(p + 1, &p);
+    }
+    Value *v = new_value(handle, VT_TIMESTAMP);
+    if (v)
+        v->data.ts = {static_cast<SQLSMALLINT>(date[0]), static_cast<SQLUSMALLINT>(date[1]),
+                      static_cast<SQLUSMALLINT>(date[2]),   static_cast<SQLUSMALLINT>(time[0]),
+                      static_cast<SQLUSMALLINT>(time[1]),   static_cast<SQLUSMALLINT>(time[2]),
+                      read_fraction(p)};
+    return v;
+}
+
+// ---- Numbers -----------------------------------------------------------
+
+size_t length_of(const char *digits)
+{
+    return digits ? std::strlen(digits) : 0;
+}
+
+// The digit runs of `a` then `b` as one exact numeric at the given precision
+// and scale: 0, or -2 when the magnitude exceeds 2^128 - 1.
+int digits_to_numeric(const char *a, const char *b, NumericValue *target, int precision, int scale)
+{
+    std::string digits;
+    for (const char *part : {a, b})
+        for (const char *p = part; p && is_digit(*p); p++)
+            digits += *p;
+    return kv_parse_numeric(digits.c_str(), target, precision, scale);
+}
+
+int make_exact(Value *v, const char *a, const char *b, size_t precision, size_t scale)
+{
+    v->type = VT_NUMERIC;
+    v->precision = static_cast<int32_t>(std::min<size_t>(precision, INT32_MAX));
+    v->scale = static_cast<int32_t>(std::min<size_t>(scale, INT32_MAX));
+    return digits_to_numeric(a, b, &v->data.num, v->precision, v->scale);
+}
+
+// "i.f" with at most six digits in each part, read as a double.
+double short_decimal(const char *int_digits, const char *fraction_digits)
+{
+    char text[2 * kNativeDigits + 2] = "";
+    size_t li = length_of(int_digits), lf = length_of(fraction_digits);
+    std::memcpy(text, int_digits ? int_digits : "", li);
+    text[li] = '.';
+    std::memcpy(text + li + 1, fraction_digits ? fraction_digits : "", lf);
+    text[li + 1 + lf] = '\0';
+    return read_double(text);
+}
+
+// ---- Intervals ---------------------------------------------------------
+
+bool is_year_month_type(int t)
+{
+    return t == SQL_IS_YEAR || t == SQL_IS_MONTH || t == SQL_IS_YEAR_TO_MONTH;
+}
+
+bool has_seconds_field(int t)
+{
+    return t == SQL_IS_SECOND || t == SQL_IS_DAY_TO_SECOND || t == SQL_IS_HOUR_TO_SECOND ||
+           t == SQL_IS_MINUTE_TO_SECOND;
+}
+
+// The interval type of a single-field qualifier, taking its precisions.
+int single_field_type(const NodeIntervalField *single, Value *v)
+{
+    if (single->precision != 0)
+        v->leading_precision = static_cast<int32_t>(single->precision);
+    switch (single->field) {
+    case KV_FIELD_YEAR: return SQL_IS_YEAR;
+    case KV_FIELD_MONTH: return SQL_IS_MONTH;
+    case KV_FIELD_DAY: return SQL_IS_DAY;
+    case KV_FIELD_HOUR: return SQL_IS_HOUR;
+    case KV_FIELD_MINUTE: return SQL_IS_MINUTE;
+    case KV_FIELD_SECOND: break;
+    default: return 0;
+    }
+    if (const NodePrecision *p = single->second_precision) {
+        if (p->precision != 0)
+            v->leading_precision = static_cast<int32_t>(p->precision);
+        if (p->scale != 0)
+            v->fraction_precision = static_cast<int32_t>(p->scale);
+    }
+    return SQL_IS_SECOND;
+}
+
+// The interval type of a range qualifier START TO END; 0 where none exists.
+int range_type(const NodeIntervalField *start, const NodeIntervalField *end, Value *v)
+{
+    static constexpr int kTypes[5][6] = {
+        /* end:  YEAR         MONTH                 DAY         HOUR                MINUTE               SECOND */
+        {SQL_IS_YEAR, SQL_IS_YEAR_TO_MONTH, 0, 0, 0, 0},                                  // YEAR
+        {0, SQL_IS_MONTH, 0, 0, 0, 0},                                                    // MONTH
+        {0, 0, SQL_IS_DAY, SQL_IS_DAY_TO_HOUR, SQL_IS_DAY_TO_MINUTE, SQL_IS_DAY_TO_SECOND}, // DAY
+        {0, 0, 0, SQL_IS_HOUR, SQL_IS_HOUR_TO_MINUTE, SQL_IS_HOUR_TO_SECOND},             // HOUR
+        {0, 0, 0, 0, SQL_IS_MINUTE, SQL_IS_MINUTE_TO_SECOND},                             // MINUTE
+    };
+    if (!start || !end)
+        return 0;
+    if (start->precision != 0)
+        v->leading_precision = static_cast<int32_t>(start->precision);
+    if (start->field < KV_FIELD_YEAR || start->field > KV_FIELD_MINUTE || end->field < KV_FIELD_YEAR ||
+        end->field > KV_FIELD_SECOND_END)
+        return 0;
+    if (end->field == KV_FIELD_SECOND_END && end->precision != 0)
+        v->fraction_precision = static_cast<int32_t>(end->precision);
+    return kTypes[start->field - 1][end->field - 1];
+}
+
+// Replace with get_double_from_value when it lands: the value read as a
+// double (integers, doubles, text as atof reads it, exact numerics summed bit
+// by bit and scaled, bigints); NULL and other types read as 0.
+double value_as_double(const Value *v)
+{
+    if (v->indicator == -1)
+        return 0.0;
+    switch (v->type) {
+    case VT_INTEGER:
+    case VT_BIT:
+        return v->data.i;
+    case VT_DOUBLE:
+        return v->data.d;
+    case VT_STRING:
+        return v->data.s ? read_double(v->data.s) : 0.0;
+    case VT_BIGINT:
+        return static_cast<double>(v->data.big);
+    case VT_NUMERIC: {
+        double d = 0.0;
+        for (int bit = 0; bit < 8 * SQL_MAX_NUMERIC_LEN; bit++)
+            if (v->data.num.val[bit / 8] >> (bit % 8) & 1)
+                d += std::ldexp(1.0, bit);
+        if (v->data.num.sign == 0)
+            d = -d;
+        int scale = static_cast<signed char>(v->data.num.scale);
+        return scale ? d * std::pow(10.0, -scale) : d;
+    }
+    default:
+        return 0.0;
+    }
+}
+
+// Whole seconds and billionths of the parts' seconds value. The ceiling at
+// the tenth decimal absorbs the representation error of the double (6.7
+// gives 6 and 700000000).
+bool seconds_from_value(const IntervalParts *parts, SQL_DAY_SECOND_STRUCT &ds)
+{
+    double d = value_as_double(parts->seconds);
+    if (!(d >= 0.0 && d < 4294967296.0))
+        return false;
+    double whole = std::trunc(d);
+    ds.second = static_cast<SQLUINTEGER>(whole);
+    ds.fraction = static_cast<SQLUINTEGER>(std::trunc(std::ceil((d - whole) * 1e10) / 10));
+    return true;
+}
+
+// Fills the fields of the interval from the parts for the forms each
+// interval type accepts: (count, seconds present, day present).
+bool extract_interval(const IntervalParts *parts, Value *v)
+{
+    int t = v->data.iv.interval_type;
+    bool day_time_range = t == SQL_IS_DAY_TO_HOUR || t == SQL_IS_DAY_TO_MINUTE || t == SQL_IS_DAY_TO_SECOND;
+    if (parts->has_dash ? (t != SQL_IS_YEAR_TO_MONTH && t != SQL_IS_MONTH) : (parts->has_day && !day_time_range))
+        return false;
+
+    auto &ym = v->data.iv.intval.year_month;
+    auto &ds = v->data.iv.intval.day_second;
+    const int count = parts->count;
+    const bool seconds = parts->seconds != nullptr, day = parts->has_day != 0;
+    const uint32_t first = parts->first_number, second = parts->second_number;
+    const bool one = count == 1 && !seconds, two = count == 2 && !seconds;
+
+    switch (t) {
+    case SQL_IS_YEAR: if (!one) return false; ym.year = first; return true;
+    case SQL_IS_MONTH: if (!one) return false; ym.month = first; return true;
+    case SQL_IS_DAY: if (!one) return false; ds.day = first; return true;
+    case SQL_IS_HOUR: if (!one) return false; ds.hour = first; return true;
+    case SQL_IS_MINUTE: if (!one) return false; ds.minute = first; return true;
+    case SQL_IS_SECOND:
+        if (one) { ds.second = first; return true; }
+        return count == 0 && seconds && seconds_from_value(parts, ds);
+    case SQL_IS_YEAR_TO_MONTH:
+        if (one) { ym.year = first; return true; }
+        if (!two || !parts->has_dash) return false;
+        ym.year = first;
+        ym.month = second;
+        return true;
+    case SQL_IS_DAY_TO_HOUR:
+    case SQL_IS_DAY_TO_MINUTE:
+    case SQL_IS_DAY_TO_SECOND:
+        if (one) {
+            if (day) { ds.day = parts->day; ds.hour = first; }
+            else ds.day = first;
+            return true;
+        }
+        if (!day || count != 2 || t == SQL_IS_DAY_TO_HOUR) return false;
+        if (seconds && t != SQL_IS_DAY_TO_SECOND) return false;
+        ds.day = parts->day;
+        ds.hour = first;
+        ds.minute = second;
+        return !seconds || seconds_from_value(parts, ds);
+    case SQL_IS_HOUR_TO_MINUTE:
+    case SQL_IS_HOUR_TO_SECOND:
+        if (count < 1 || count > 2 || (seconds && (count != 2 || t != SQL_IS_HOUR_TO_SECOND))) return false;
+        ds.hour = first;
+        if (count == 2) ds.minute = second;
+        return !seconds || seconds_from_value(parts, ds);
+    case SQL_IS_MINUTE_TO_SECOND:
+        if (one) { ds.minute = first; return true; }
+        if (two) { ds.minute = first; ds.second = second; return true; }
+        if (count != 1 || !seconds) return false;
+        ds.minute = first;
+        return seconds_from_value(parts, ds);
+    default:
+        return false;
+    }
+}
+
+// Field ranges. The first non-zero field is taken as the leading field and
+// gets no range test.
+bool check_interval(const SQL_INTERVAL_STRUCT &iv)
+{
+    if (iv.interval_type == SQL_IS_YEAR || iv.interval_type == SQL_IS_YEAR_TO_MONTH)
+        return iv.intval.year_month.month <= 11;
+    const auto &ds = iv.intval.day_second;
+    if (ds.day != 0) {
+        if (ds.hour > 23)
+            return false;
+    } else if (ds.hour == 0 && ds.minute == 0) {
+        return true;
+    }
+    if ((ds.day != 0 || ds.hour != 0) && ds.minute > 59)
+        return false;
+    return ds.second <= 59 && ds.fraction <= 999999999;
+}
+
+int decimal_digits(uint32_t n)
+{
+    int digits = 1;
+    for (; n >= 10; n /= 10)
+        digits++;
+    return digits;
+}
+
+// Digits of a fraction written with nine places, up to its last non-zero one.
+int fraction_digits(uint32_t fraction)
+{
+    if (fraction == 0)
+        return 0;
+    int digits = 9;
+    for (; fraction % 10 == 0; fraction /= 10)
+        digits--;
+    return digits;
+}
+
+bool check_interval_precision(const Value *v)
+{
+    const SQL_INTERVAL_STRUCT &iv = v->data.iv;
+    const auto &ds = iv.intval.day_second;
+    uint32_t leading;
+    switch (iv.interval_type) {
+    case SQL_IS_YEAR:
+    case SQL_IS_YEAR_TO_MONTH: leading = iv.intval.year_month.year; break;
+    case SQL_IS_MONTH: leading = iv.intval.year_month.month; break;
+    case SQL_IS_DAY:
+    case SQL_IS_DAY_TO_HOUR:
+    case SQL_IS_DAY_TO_MINUTE:
+    case SQL_IS_DAY_TO_SECOND: leading = ds.day; break;
+    case SQL_IS_HOUR:
+    case SQL_IS_HOUR_TO_MINUTE:
+    case SQL_IS_HOUR_TO_SECOND: leading = ds.hour; break;
+    case SQL_IS_MINUTE:
+    case SQL_IS_MINUTE_TO_SECOND: leading = ds.minute; break;
+    case SQL_IS_SECOND: leading = ds.second; break;
+    default: return true;
+    }
+    if (decimal_digits(leading) > v->leading_precision)
+        return false;
+    return !has_seconds_field(iv.interval_type) || fraction_digits(ds.fraction) <= v->fraction_precision;
+}
+
+// Day-time interval types as spans of the line DAY(0) HOUR(1) MINUTE(2)
+// SECOND(3); index = interval type.
+struct Span {
+    int first, last;
+};
+constexpr Span kSpans[14] = {{-1, -1}, {-1, -1}, {-1, -1}, {0, 0}, {1, 1}, {2, 2}, {3, 3},
+                             {-1, -1}, {0, 1},   {0, 2},   {0, 3}, {1, 2}, {1, 3}, {2, 3}};
+
+bool is_day_time_type(int t)
+{
+    return t >= SQL_IS_DAY && t <= SQL_IS_MINUTE_TO_SECOND && t != SQL_IS_YEAR_TO_MONTH;
+}
+
+} // namespace
+
+int promote_type(int a, int b)
+{
+    if (is_year_month_type(a) && is_year_month_type(b))
+        return a == b ? a : SQL_IS_YEAR_TO_MONTH;
+    if (!is_day_time_type(a) || !is_day_time_type(b))
+        return 0;
+    Span s{std::min(kSpans[a].first, kSpans[b].first), std::max(kSpans[a].last, kSpans[b].last)};
+    for (int t = SQL_IS_DAY; t <= SQL_IS_MINUTE_TO_SECOND; t++)
+        if (is_day_time_type(t) && kSpans[t].first == s.first && kSpans[t].last == s.last)
+            return t;
+    return 0;
+}
+
+extern "C" {
+
+Value *MakeLiteral(int code, const char *text, MemHandle *handle)
+{
+    switch (code) {
+    case KV_LITERAL_USER: return new_value(handle, VT_USER);
+    case KV_LITERAL_STRING: return make_string(text, handle);
+    case KV_LITERAL_BIT: return make_bit(text, handle);
+    case KV_LITERAL_HEX: return make_hex(text, handle);
+    case KV_LITERAL_DATE: return make_date(text, handle);
+    case KV_LITERAL_TIME: return make_time(text, handle);
+    case KV_LITERAL_TIMESTAMP: return make_timestamp(text, handle);
+    case KV_LITERAL_CURRENT_TIMESTAMP: return new_value(handle, VT_CURRENT_TIMESTAMP);
+    case KV_LITERAL_CURRENT_TIME: return new_value(handle, VT_CURRENT_TIME);
+    case KV_LITERAL_CURRENT_DATE: return new_value(handle, VT_CURRENT_DATE);
+    default: return nullptr;
+    }
+}
+
+Value *MakeNumericEx(const char *int_digits, const char *fraction_digits, MemHandle *handle, int *status)
+{
+    if (status)
+        *status = 0;
+    Value *v = new_value(handle, 0);
+    if (!v)
+        return nullptr;
+    size_t li = length_of(int_digits), lf = length_of(fraction_digits);
+    int result = 0;
+    if (li == 0 && lf == 0)
+        return v;
+    if (lf == 0) {
+        if (li <= kNativeDigits) {
+            v->type = VT_INTEGER;
+            v->data.i = read_int(int_digits, nullptr);
+        } else {
+            result = make_exact(v, int_digits, nullptr, li, 0);
+        }
+    } else if (li <= kNativeDigits && lf <= kNativeDigits) {
+        v->type = VT_DOUBLE;
+        v->data.d = short_decimal(int_digits, fraction_digits);
+    } else if (li > 0) {
+        result = make_exact(v, int_digits, fraction_digits, li + lf + 2, lf);
+    } else {
+        result = make_exact(v, fraction_digits, nullptr, lf + 3, lf);
+    }
+    if (status)
+        *status = result;
+    return v;
+}
+
+Value *MakeNumeric(const char *int_digits, const char *fraction_digits, MemHandle *handle)
+{
+    return MakeNumericEx(int_digits, fraction_digits, handle, nullptr);
+}
+
+Value *MakeInteger(const char *digits, MemHandle *handle)
+{
+    if (length_of(digits) > kNativeDigits)
+        return MakeNumeric(digits, nullptr, handle);
+    Value *v = new_value(handle, VT_INTEGER);
+    if (v && digits)
+        v->data.i = read_int(digits, nullptr);
+    return v;
+}
+
+Value *MakeFloat(const char *text, MemHandle *handle)
+{
+    Value *v = new_value(handle, VT_DOUBLE);
+    if (v && text)
+        v->data.d = read_double(text);
+    return v;
+}
+
+Value *MakeNull(MemHandle *handle)
+{
+    return new_value(handle, VT_NULL);
+}
+
+Value *MakeLiteralWithPrec(int code, const char *, int precision, MemHandle *handle)
+{
+    Value *v = new_value(handle, 0);
+    if (!v)
+        return nullptr;
+    if (code == KV_LITERAL_CURRENT_TIMESTAMP || code == KV_LITERAL_CURRENT_TIME) {
+        v->type = code == KV_LITERAL_CURRENT_TIMESTAMP ? VT_CURRENT_TIMESTAMP : VT_CURRENT_TIME;
+        v->precision = precision;
+    }
+    return v;
+}
+
+NodeParameter *MakeDynamic(int number, MemHandle *handle)
+{
+    auto *node = static_cast<NodeParameter *>(newNode(sizeof(NodeParameter), NODE_PARAMETER, handle));
+    if (node) {
+        node->number = number;
+        node->reserved = 0;
+    }
+    return node;
+}
+
+long ConvertToInteger(const char *text)
+{
+    return text ? read_long(text, nullptr) : 0;
+}
+
+Value *MakeInterval(int sign, const IntervalParts *parts, const NodeIntervalQualifier *qualifier,
+                    MemHandle *handle)
+{
+    if (!parts || !qualifier)
+        return nullptr;
+    Value *v = new_value(handle, VT_INTERVAL_DS);
+    if (!v)
+        return nullptr;
+    v->data.iv.interval_sign = sign == '-';
+    v->leading_precision = 2;
+    v->fraction_precision = 6;
+    int type = qualifier->single ? single_field_type(qualifier->single, v)
+                                 : range_type(qualifier->start, qualifier->end, v);
+    if (type == 0)
+        return nullptr;
+    v->data.iv.interval_type = static_cast<SQLINTERVAL>(type);
+    if (is_year_month_type(type))
+        v->type = VT_INTERVAL_YM;
+    if (!extract_interval(parts, v) || !check_interval(v->data.iv) || !check_interval_precision(v))
+        return nullptr;
+    return v;
+}
+
+} // extern "C"

@@ -1,0 +1,224 @@
+/*
+** Datetime additions: months, seconds and billionths added to dates, times
+** and timestamps. The fields of the source are taken into 64-bit totals; the
+** fraction carries into whole seconds at 10^9, seconds into minutes, minutes
+** into hours and hours into days by floor division (so negative amounts
+** borrow and every field ends in its range); days are added through the
+** Julian day number with the 1752 switch, then months are added, keeping the
+** day of the month unless the month is shorter (then its last day).
+*/
+#include <algorithm>
+#include <cstdint>
+
+#include "internal.h"
+
+namespace {
+
+// A datetime as 64-bit totals, before and after the carries.
+struct Fields {
+    int64_t year = 0, month = 0, day = 0;
+    int64_t hour = 0, minute = 0, second = 0, fraction = 0;
+};
+
+Fields date_part(const Value *source)
+{
+    Fields f;
+    if (source->type == VT_DATE) {
+        f.year = source->data.date.year;
+        f.month = source->data.date.month;
+        f.day = source->data.date.day;
+    } else if (source->type == VT_TIMESTAMP) {
+        f.year = source->data.ts.year;
+        f.month = source->data.ts.month;
+        f.day = source->data.ts.day;
+    }
+    return f;
+}
+
+Fields time_part(const Value *source)
+{
+    Fields f;
+    if (source->type == VT_TIME) {
+        f.hour = source->data.time.hour;
+        f.minute = source->data.time.minute;
+        f.second = source->data.time.second;
+    } else if (source->type == VT_TIMESTAMP) {
+        f.hour = source->data.ts.hour;
+        f.minute = source->data.ts.minute;
+        f.second = source->data.ts.second;
+        f.fraction = source->data.ts.fraction;
+    }
+    return f;
+}
+
+Fields all_fields(const Value *source)
+{
+    Fields f = time_part(source);
+    Fields d = date_part(source);
+    f.year = d.year;
+    f.month = d.month;
+    f.day = d.day;
+    return f;
+}
+
+// Adds `seconds` to the time of day; returns the whole days carried out.
+int64_t carry_time(Fields &f, int64_t seconds)
+{
+    int64_t total = f.second + seconds;
+    int64_t carry = kv_floor_div(total, 60);
+    f.second = total - 60 * carry;
+    total = f.minute + carry;
+    carry = kv_floor_div(total, 60);
+    f.minute = total - 60 * carry;
+    total = f.hour + carry;
+    carry = kv_floor_div(total, 24);
+    f.hour = total - 24 * carry;
+    return carry;
+}
+
+// The last day of a month: Julian leap years up to 1752, Gregorian after.
+int64_t last_day_of_month(int64_t year, int64_t month)
+{
+    static const int days[] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
+    if (month != 2)
+        return month >= 1 && month <= 12 ? days[month - 1] : 31;
+    int64_t y = year < 0 ? year + 1 : year;  // no year 0: 1 BC is a leap year
+    bool leap = y % 4 == 0 && (year <= 1752 || y % 100 != 0 || y % 400 == 0);
+    return leap ? 29 : 28;
+}
+
+// Adds days through the day number, then months; a day past the end of the
+// month that the months land in becomes its last day (2024-01-31 + 1 month
+// is 2024-02-29), as the server's own date arithmetic does. Only dates with
+// a year above 0 move (a time value's date part is all zeros). Sums beyond
+// the range of a day number are held at its bounds: they have no date.
+void add_days_and_months(Fields &f, int64_t days, int64_t months)
+{
+    if (f.year <= 0)
+        return;
+    int64_t jdn = ymd_to_jdnl(static_cast<int>(f.year), static_cast<int>(f.month), static_cast<int>(f.day),
+                              KV_CALENDAR_AUTO);
+    jdn = std::clamp<int64_t>(jdn + days, INT32_MIN, INT32_MAX);
+    int y, m, d;
+    jdnl_to_ymd(static_cast<int>(jdn), &y, &m, &d, KV_CALENDAR_AUTO);
+    f.year = y;
+    f.day = d;
+    int64_t total = m + months;
+    if (total < 1 || total > 12) {
+        int64_t years = kv_floor_div(total - 1, 12);
+        f.year += years;
+        total -= 12 * years;
+    }
+    f.month = total;
+    if (months != 0)
+        f.day = std::min(f.day, last_day_of_month(f.year, f.month));
+}
+
+void write_date(SQL_DATE_STRUCT &date, const Fields &f)
+{
+    date.year = static_cast<SQLSMALLINT>(f.year);
+    date.month = static_cast<SQLUSMALLINT>(f.month);
+    date.day = static_cast<SQLUSMALLINT>(f.day);
+}
+
+void write_time(SQL_TIME_STRUCT &time, const Fields &f)
+{
+    time.hour = static_cast<SQLUSMALLINT>(f.hour);
+    time.minute = static_cast<SQLUSMALLINT>(f.minute);
+    time.second = static_cast<SQLUSMALLINT>(f.second);
+}
+
+void write_timestamp(SQL_TIMESTAMP_STRUCT &ts, const Fields &f)
+{
+    ts.year = static_cast<SQLSMALLINT>(f.year);
+    ts.month = static_cast<SQLUSMALLINT>(f.month);
+    ts.day = static_cast<SQLUSMALLINT>(f.day);
+    ts.hour = static_cast<SQLUSMALLINT>(f.hour);
+    ts.minute = static_cast<SQLUSMALLINT>(f.minute);
+    ts.second = static_cast<SQLUSMALLINT>(f.second);
+    ts.fraction = static_cast<SQLUINTEGER>(f.fraction);
+}
+
+} // namespace
+
+void kv_timestamp_add(Value *result, const Value *source, int64_t months, int64_t seconds, int64_t fraction,
+                      bool always_timestamp)
+{
+    Fields f = all_fields(source);
+    int64_t billionths = f.fraction + fraction;
+    seconds += kv_floor_div(billionths, kv_nanos_per_second);
+    f.fraction = kv_floor_mod(billionths, kv_nanos_per_second);
+    add_days_and_months(f, carry_time(f, seconds), months);
+
+    // The result becomes a copy of the source record, but its bookkeeping
+    // (the handle it lives on, the holders sharing it) stays its own.
+    MemHandle *mem = result->mem;
+    int32_t ref_count = result->ref_count;
+    Value copy = *source;
+    *result = copy;
+    result->mem = mem;
+    result->ref_count = ref_count;
+
+    if (always_timestamp)
+        result->type = VT_TIMESTAMP;
+    switch (result->type) {
+    case VT_DATE:
+        write_date(result->data.date, f);
+        break;
+    case VT_TIME:
+        write_time(result->data.time, f);
+        break;
+    case VT_TIMESTAMP:
+        write_timestamp(result->data.ts, f);
+        break;
+    default:
+        break;
+    }
+}
+
+extern "C" {
+
+void timestamp_add(Value *result, const Value *source, int months, int seconds, int fraction)
+{
+    kv_timestamp_add(result, source, months, seconds, fraction, false);
+}
+
+void timestamp_add_noconvert(Value *result, const Value *source, int months, int seconds, int fraction)
+{
+    kv_timestamp_add(result, source, months, seconds, fraction, true);
+}
+
+// A time keeps no fraction: the billionths count only as the whole seconds
+// they make up (floor, so a negative remainder borrows one second).
+void time_add(Value *result, const Value *source, int seconds, int fraction)
+{
+    Fields f = time_part(source);
+    carry_time(f, int64_t{seconds} + kv_floor_div(fraction, kv_nanos_per_second));
+    if (result->type == VT_TIME) {
+        write_time(result->data.time, f);
+        return;
+    }
+    result->data.ts.hour = static_cast<SQLUSMALLINT>(f.hour);
+    result->data.ts.minute = static_cast<SQLUSMALLINT>(f.minute);
+    result->data.ts.second = static_cast<SQLUSMALLINT>(f.second);
+    result->data.ts.fraction = 0;
+}
+
+void date_add(Value *result, const Value *source, int months, int days)
+{
+    Fields f = date_part(source);
+    add_days_and_months(f, days, months);
+    if (result->type == VT_DATE) {
+        write_date(result->data.date, f);
+    } else if (source->type == VT_TIME) {
+        // No date to add to: the result's first three fields are cleared.
+        result->data.ts.year = 0;
+        result->data.ts.month = 0;
+        result->data.ts.day = 0;
+    } else {
+        f.hour = f.minute = f.second = f.fraction = 0;
+        write_timestamp(result->data.ts, f);
+    }
+}
+
+} // extern "C"
