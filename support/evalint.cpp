@@ -138,45 +138,6 @@ void start_interval(Value *result, int value_type, int interval_type)
     result->data.iv.interval_type = static_cast<SQLINTERVAL>(interval_type);
 }
 
-// The value read as an integer. Replace with get_int_from_value when it
-// lands: integers and bits as they are, doubles truncated toward zero, text
-// as atoi reads it, bigints by their low 32 bits, exact numerics truncated
-// toward zero and held at the int range; NULL and other types read as 0.
-int value_as_int(const Value *v)
-{
-    if (v->indicator == -1)
-        return 0;
-    switch (v->type) {
-    case VT_INTEGER:
-    case VT_BIT:
-        return v->data.i;
-    case VT_DOUBLE:
-        if (std::isnan(v->data.d))
-            return 0;
-        return static_cast<int>(std::clamp(std::trunc(v->data.d), double{INT32_MIN}, double{INT32_MAX}));
-    case VT_STRING:
-        return v->data.s ? static_cast<int>(std::clamp<long>(std::strtol(v->data.s, nullptr, 10), INT32_MIN,
-                                                               INT32_MAX))
-                         : 0;
-    case VT_BIGINT:
-        return static_cast<int32_t>(static_cast<uint32_t>(v->data.big));
-    case VT_NUMERIC: {
-        u128 magnitude = 0;
-        for (int i = 15; i >= 0; i--)
-            magnitude = magnitude << 8 | v->data.num.val[i];
-        for (int s = static_cast<signed char>(v->data.num.scale); s > 0 && magnitude; s--)
-            magnitude /= 10;
-        for (int s = static_cast<signed char>(v->data.num.scale); s < 0 && magnitude <= INT32_MAX; s++)
-            magnitude *= 10;
-        bool negative = v->data.num.sign == 0;
-        u128 limit = negative ? unsigned{INT32_MAX} + 1u : unsigned{INT32_MAX};
-        int64_t n = static_cast<int64_t>(std::min(magnitude, limit));
-        return static_cast<int>(negative ? -n : n);
-    }
-    default:
-        return 0;
-    }
-}
 
 void combine_intervals(const Value *a, const Value *b, Value *result, int sign)
 {
@@ -221,7 +182,7 @@ int64_t unit_of(int interval_type)
 
 void add_number(const Value *number, const Value *interval, Value *result, int sign)
 {
-    int64_t n = value_as_int(number);
+    int64_t n = get_int_from_value(number);
     Count c = base_count(interval->data.iv);
     int interval_type = interval->data.iv.interval_type;
     int32_t leading = interval->leading_precision, fraction_precision = interval->fraction_precision;

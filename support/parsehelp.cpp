@@ -355,44 +355,13 @@ int range_type(const NodeIntervalField *start, const NodeIntervalField *end, Val
     return kTypes[start->field - 1][end->field - 1];
 }
 
-// Replace with get_double_from_value when it lands: the value read as a
-// double (integers, doubles, text as atof reads it, exact numerics summed bit
-// by bit and scaled, bigints); NULL and other types read as 0.
-double value_as_double(const Value *v)
-{
-    if (v->indicator == -1)
-        return 0.0;
-    switch (v->type) {
-    case VT_INTEGER:
-    case VT_BIT:
-        return v->data.i;
-    case VT_DOUBLE:
-        return v->data.d;
-    case VT_STRING:
-        return v->data.s ? read_double(v->data.s) : 0.0;
-    case VT_BIGINT:
-        return static_cast<double>(v->data.big);
-    case VT_NUMERIC: {
-        double d = 0.0;
-        for (int bit = 0; bit < 8 * SQL_MAX_NUMERIC_LEN; bit++)
-            if (v->data.num.val[bit / 8] >> (bit % 8) & 1)
-                d += std::ldexp(1.0, bit);
-        if (v->data.num.sign == 0)
-            d = -d;
-        int scale = static_cast<signed char>(v->data.num.scale);
-        return scale ? d * std::pow(10.0, -scale) : d;
-    }
-    default:
-        return 0.0;
-    }
-}
 
 // Whole seconds and billionths of the parts' seconds value. The ceiling at
 // the tenth decimal absorbs the representation error of the double (6.7
 // gives 6 and 700000000).
 bool seconds_from_value(const IntervalParts *parts, SQL_DAY_SECOND_STRUCT &ds)
 {
-    double d = value_as_double(parts->seconds);
+    double d = get_double_from_value(parts->seconds);
     if (!(d >= 0.0 && d < 4294967296.0))
         return false;
     double whole = std::trunc(d);

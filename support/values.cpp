@@ -766,6 +766,16 @@ int compare_padded_bytes(const Value *a, const Value *b, int padded_length)
     return 0;
 }
 
+// Two flat binaries, the shorter padded with zero bytes.
+int compare_flat_bytes(const unsigned char *a, int length_a, const unsigned char *b, int length_b)
+{
+    int common = std::min(length_a, length_b);
+    int c = common > 0 ? std::memcmp(a, b, static_cast<std::size_t>(common)) : 0;
+    for (int i = common; c == 0 && i < std::max(length_a, length_b); i++)
+        c = i < length_a ? (a[i] != 0) : -(b[i] != 0);
+    return c;
+}
+
 // Bytes value_as_text needs for `value`.
 std::size_t rendering_size(const Value *value)
 {
@@ -947,10 +957,10 @@ int compare_dm(const FlatValue *a, const FlatValue *b)
     case VT_DOUBLE:
         return compare_doubles(flat_read<double>(da), flat_read<double>(db));
     case VT_STRING:
-        return std::strncmp(reinterpret_cast<const char *>(da), reinterpret_cast<const char *>(db),
-                            static_cast<std::size_t>(ha.length));
+        return compare_padded_text(reinterpret_cast<const char *>(da), ha.length,
+                                   reinterpret_cast<const char *>(db), hb.length, std::max(ha.length, hb.length));
     case VT_BINARY:
-        return std::memcmp(da, db, static_cast<std::size_t>(ha.length));
+        return compare_flat_bytes(da, ha.length, db, hb.length);
     case VT_DATE: {
         auto x = flat_read<SQL_DATE_STRUCT>(da), y = flat_read<SQL_DATE_STRUCT>(db);
         return date_compare(&x, &y);

@@ -613,7 +613,7 @@ TEST(CompareValues, SqlOrdering)
 
 TEST(CompareValues, LongTextsAndRenderingsHaveNoLengthLimit)
 {
-    std::string a(5000, 'x'), b(3000, 'x');
+    std::string a = std::string(3000, 'x') + std::string(2000, ' '), b(3000, 'x');
     Value long_a = string_value(a.c_str()), long_b = string_value(b.c_str());
     EXPECT_EQ(compare_values(&long_a, &long_b), 0) << "blank padding, whatever the length";
     b.back() = 'y';
@@ -676,10 +676,12 @@ TEST(FlatValues, EveryFlatTypeRoundTrips)
         EXPECT_EQ(back.indicator, 0);
         EXPECT_EQ(back.no_share, 0);
         EXPECT_EQ(compare_values(&back, &v), 0);
-        if (v.type == VT_STRING)
+        if (v.type == VT_STRING) {
             EXPECT_STREQ(back.data.s, "row text");
-        if (v.type == VT_BINARY)
+        }
+        if (v.type == VT_BINARY) {
             EXPECT_EQ(back.octet_length, 4);
+        }
     }
 }
 
@@ -718,6 +720,38 @@ TEST(FlatValues, DmLengthOfEverySqlType)
     };
     for (const auto &c : cases)
         EXPECT_EQ(get_dm_length(c.sql_type, 31), c.bytes) << c.sql_type;
+}
+
+} // namespace
+
+namespace {
+
+// Row-buffer slots hold whatever the previous row left after a shorter datum:
+// flat comparisons read each record's own length and pad, never the leftovers.
+TEST(FlatValues, ShorterDataIsPaddedNotReadPast)
+{
+    struct Slot {
+        unsigned char bytes[KV_FLAT_HEADER_SIZE + 8];
+    } a, b;
+    std::memset(&a, 'c', sizeof a);
+    std::memset(&b, 'c', sizeof b);
+    Value abc = string_value("abc"), ab = string_value("ab"), ab_blank = string_value("ab ");
+    value_to_dm(reinterpret_cast<FlatValue *>(&a), &abc);
+    value_to_dm(reinterpret_cast<FlatValue *>(&b), &ab);
+    EXPECT_GT(compare_dm(reinterpret_cast<FlatValue *>(&a), reinterpret_cast<FlatValue *>(&b)), 0);
+    EXPECT_LT(compare_dm(reinterpret_cast<FlatValue *>(&b), reinterpret_cast<FlatValue *>(&a)), 0);
+    value_to_dm(reinterpret_cast<FlatValue *>(&a), &ab_blank);
+    EXPECT_EQ(compare_dm(reinterpret_cast<FlatValue *>(&a), reinterpret_cast<FlatValue *>(&b)), 0);
+
+    const unsigned char x[] = {1, 2, 0}, y[] = {1, 2}, z[] = {1, 2, 5};
+    Value bx = binary_value(x, 3), by = binary_value(y, 2), bz = binary_value(z, 3);
+    std::memset(&b, 7, sizeof b);
+    value_to_dm(reinterpret_cast<FlatValue *>(&a), &bx);
+    value_to_dm(reinterpret_cast<FlatValue *>(&b), &by);
+    EXPECT_EQ(compare_dm(reinterpret_cast<FlatValue *>(&a), reinterpret_cast<FlatValue *>(&b)), 0);
+    value_to_dm(reinterpret_cast<FlatValue *>(&a), &bz);
+    EXPECT_GT(compare_dm(reinterpret_cast<FlatValue *>(&a), reinterpret_cast<FlatValue *>(&b)), 0);
+    EXPECT_LT(compare_dm(reinterpret_cast<FlatValue *>(&b), reinterpret_cast<FlatValue *>(&a)), 0);
 }
 
 } // namespace
