@@ -739,10 +739,16 @@ int three_way(T a, T b)
     return a < b ? -1 : (b < a ? 1 : 0);
 }
 
-// strcmp of the two texts, each padded with blanks to `padded_length`.
+// strcmp of the two texts, each padded with blanks to `padded_length`: the
+// common part through strncmp, then the longer text's tail against blanks.
 int compare_padded_text(const char *a, int length_a, const char *b, int length_b, int padded_length)
 {
-    for (int i = 0; i < padded_length; i++) {
+    auto common = static_cast<std::size_t>(std::max(std::min({length_a, length_b, padded_length}), 0));
+    if (int c = std::strncmp(a, b, common))
+        return c;
+    if (std::memchr(a, '\0', common))
+        return 0; // both texts ended together inside the common part
+    for (auto i = static_cast<int>(common); i < padded_length; i++) {
         auto ca = static_cast<unsigned char>(i < length_a ? a[i] : ' ');
         auto cb = static_cast<unsigned char>(i < length_b ? b[i] : ' ');
         if (ca != cb)
@@ -942,7 +948,9 @@ int compare_values(const Value *a, const Value *b)
     }
 }
 
-int compare_dm(const FlatValue *a, const FlatValue *b)
+// Everything but two non-null integers, out of line so the commonest
+// comparison stays a handful of instructions.
+[[gnu::noinline]] static int compare_dm_general(const FlatValue *a, const FlatValue *b)
 {
     FlatHeader ha = flat_header(a), hb = flat_header(b);
     if (ha.length < 0 || hb.length < 0)
@@ -957,6 +965,9 @@ int compare_dm(const FlatValue *a, const FlatValue *b)
     case VT_DOUBLE:
         return compare_doubles(flat_read<double>(da), flat_read<double>(db));
     case VT_STRING:
+        if (ha.length == hb.length) // no padding to consider
+            return std::strncmp(reinterpret_cast<const char *>(da), reinterpret_cast<const char *>(db),
+                                static_cast<std::size_t>(ha.length));
         return compare_padded_text(reinterpret_cast<const char *>(da), ha.length,
                                    reinterpret_cast<const char *>(db), hb.length, std::max(ha.length, hb.length));
     case VT_BINARY:
@@ -985,6 +996,14 @@ int compare_dm(const FlatValue *a, const FlatValue *b)
     default:
         return 0;
     }
+}
+
+int compare_dm(const FlatValue *a, const FlatValue *b)
+{
+    FlatHeader ha = flat_header(a);
+    if (ha.type == VT_INTEGER && ha.length >= 0 && flat_header(b).length >= 0)
+        return three_way(flat_read<int32_t>(flat_data(a)), flat_read<int32_t>(flat_data(b)));
+    return compare_dm_general(a, b);
 }
 
 void value_to_dm(FlatValue *record, const Value *value)
