@@ -428,7 +428,9 @@ constexpr std::size_t kFixedTextSize = 400;
 
 char *append(char *out, const char *text)
 {
-    std::size_t n = text ? std::strlen(text) : 0;
+    if (!text)
+        return out;
+    std::size_t n = std::strlen(text);
     std::memcpy(out, text, n);
     return out + n;
 }
