@@ -11,25 +11,11 @@
 #include <cstring>
 #include <string>
 
-#include "internal.h"
+#include "handle_fixture.h"
 
 namespace {
 
-class Literals : public ::testing::Test {
-protected:
-    void SetUp() override
-    {
-        live_at_start = kv_test_live_blocks();
-        mem = kv_mem_alloc_handle(nullptr);
-    }
-    void TearDown() override
-    {
-        kv_mem_release_handle(mem);
-        EXPECT_EQ(kv_test_live_blocks(), live_at_start);
-    }
-    long live_at_start = 0;
-    MemHandle *mem = nullptr;
-};
+using Literals = HandleTest;
 
 TEST_F(Literals, CharacterStrings)
 {
