@@ -1,7 +1,8 @@
 /*
 ** Helpers shared by the modules of libkvsupp and not exported: the system
 ** allocator seam (with the fault injection the tests use), the live-block
-** count, and the error exit of an evaluation.
+** count, the error exit of an evaluation, and the arithmetic helpers the
+** numeric and datetime modules share.
 */
 #ifndef KVSUPP_INTERNAL_H
 #define KVSUPP_INTERNAL_H
@@ -43,6 +44,8 @@ inline constexpr const char *kv_subclass_iso = "ISO 9075";
 // posts `message` (taken literally, default vendor text) with `sqlstate`,
 // `origin` and `subclass_origin` on the statement's error header, sets the
 // context's status to -1 and longjmps to the context's jump buffer with -1.
+// No frame between the driver's setjmp and this call may hold an object with
+// a destructor: the jump skips it.
 [[noreturn]] void kv_eval_error(EvalContext *context, int origin, const char *subclass_origin,
                                 const char *sqlstate, const char *message);
 
@@ -73,7 +76,6 @@ inline bool kv_comparison_holds(int op, int c)
 
 // string_to_numeric without touching the text: the point stays where it is.
 int kv_parse_numeric(const char *text, NumericValue *target, int precision, int scale);
-
 
 // Interval and datetime internals, on 64-bit counts so that no interval the
 // structure can hold overflows (the exported functions take ints).
