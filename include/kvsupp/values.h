@@ -138,7 +138,7 @@ KV_EXPORT uint32_t get_long_from_interval(const Value *value, uint32_t *fraction
    `length` for character and binary types, 0 for long and unknown types. */
 KV_EXPORT int32_t get_buffer_length(int32_t length, int c_type);
 
-/* The fourth field of a query node (a query specification's from list); for
+/* The fourth field of a query node (a NODE_QUERY_SPEC's from list); for
    a qualified join, of the query in its select field. NULL for NULL. */
 KV_EXPORT void *extract_select(void *node);
 
