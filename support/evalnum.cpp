@@ -20,7 +20,7 @@ constexpr const char *kNotANumber = "22018";
 
 [[noreturn]] void operand_error(EvalContext *context, const char *sqlstate)
 {
-    const char *message = sqlstate == kNotANumber ? "Invalid character value for cast specification"
+    const char *message = sqlstate == kNotANumber ? "Invalid character value for a numeric operand"
                                                   : "Numeric value out of range";
     kv_eval_error(context, 1, kv_subclass_iso, sqlstate, message);
 }
