@@ -4,7 +4,8 @@
 set -eu
 
 packages="cmake g++ make pkg-config googletest libgtest-dev libgmock-dev libbenchmark-dev
-unixodbc unixodbc-dev odbcinst firebird-dev libfbclient2 firebird3.0-server-core libexpat1-dev"
+unixodbc unixodbc-dev odbcinst firebird-dev libfbclient2 firebird3.0-server-core libexpat1-dev
+locales"
 
 missing=""
 for p in $packages; do

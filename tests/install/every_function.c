@@ -152,6 +152,17 @@ static void dates_and_literals(void)
     kv_mem_release_handle(h);
 }
 
+static void catalogue(void)
+{
+    int32_t least = -1, most = -1;
+    const FunctionEntry *row = sql92_get_function_info(33);
+    CHECK(sql92_get_function_id("locate", 0) == 33 && sql92_get_function_id("POSITION", 1) == -3);
+    CHECK(row && compare_function(row, row) == 0 && sql92_get_function_name(-8) != NULL);
+    sql92_get_function_arg_range(33, &least, &most);
+    CHECK(least == 2 && most == 3);
+    CHECK(execute_function(sql92_get_function_info(0), NULL, 0, NULL, 1, NULL) == NULL);
+}
+
 int main(void)
 {
     memory();
@@ -159,6 +170,7 @@ int main(void)
     diagnostics();
     threads_and_timeouts();
     dates_and_literals();
+    catalogue();
     if (failures)
         return 1;
     puts("every function answered");

@@ -1,0 +1,137 @@
+/*
+** What the scalar-function modules share without exporting: the two
+** catalogue tables, the implementations they point at, and the conventions
+** every implementation follows (result allocation, SQL NULL, the error exit).
+*/
+#ifndef KVSUPP_FUNCTIONS_INTERNAL_H
+#define KVSUPP_FUNCTIONS_INTERNAL_H
+
+#include <cstddef>
+#include <cstdint>
+
+#include "internal.h"
+
+// The ODBC function names and the SQL-92 keyword forms, sorted by
+// compare_function (checked at compile time in functions.cpp).
+inline constexpr int kv_function_count = 73;
+inline constexpr int kv_scalar_function_count = 8;
+extern const FunctionEntry functions[kv_function_count];
+extern const FunctionEntry scalar_functions[kv_scalar_function_count];
+
+// Every implementation has this signature (kv_scalar_function).
+#define KV_SCALAR_FUNCTION(name)                                                                      \
+    Value *name(EvalContext *ctx, int32_t argc, Value **argv, int32_t mode, void *eval_data,          \
+                const FunctionEntry *entry)
+
+// String functions, with DATABASE, USER, IFNULL and CONVERT (functions_string.cpp).
+KV_SCALAR_FUNCTION(func_ascii);
+KV_SCALAR_FUNCTION(func_bit_length);
+KV_SCALAR_FUNCTION(func_char);
+KV_SCALAR_FUNCTION(func_char_length);
+KV_SCALAR_FUNCTION(func_concat);
+KV_SCALAR_FUNCTION(func_convert);
+KV_SCALAR_FUNCTION(func_database);
+KV_SCALAR_FUNCTION(func_difference);
+KV_SCALAR_FUNCTION(func_ifnull);
+KV_SCALAR_FUNCTION(func_insert);
+KV_SCALAR_FUNCTION(func_lcase);
+KV_SCALAR_FUNCTION(func_left);
+KV_SCALAR_FUNCTION(func_length);
+KV_SCALAR_FUNCTION(func_locate);
+KV_SCALAR_FUNCTION(func_ltrim);
+KV_SCALAR_FUNCTION(func_position);
+KV_SCALAR_FUNCTION(func_repeat);
+KV_SCALAR_FUNCTION(func_replace);
+KV_SCALAR_FUNCTION(func_right);
+KV_SCALAR_FUNCTION(func_rtrim);
+KV_SCALAR_FUNCTION(func_soundex);
+KV_SCALAR_FUNCTION(func_space);
+KV_SCALAR_FUNCTION(func_substring);
+KV_SCALAR_FUNCTION(func_ucase);
+KV_SCALAR_FUNCTION(func_user);
+
+// Numeric functions (functions_numeric.cpp).
+KV_SCALAR_FUNCTION(func_abs);
+KV_SCALAR_FUNCTION(func_acos);
+KV_SCALAR_FUNCTION(func_asin);
+KV_SCALAR_FUNCTION(func_atan);
+KV_SCALAR_FUNCTION(func_atan2);
+KV_SCALAR_FUNCTION(func_ceiling);
+KV_SCALAR_FUNCTION(func_cos);
+KV_SCALAR_FUNCTION(func_cot);
+KV_SCALAR_FUNCTION(func_degrees);
+KV_SCALAR_FUNCTION(func_exp);
+KV_SCALAR_FUNCTION(func_floor);
+KV_SCALAR_FUNCTION(func_log);
+KV_SCALAR_FUNCTION(func_log10);
+KV_SCALAR_FUNCTION(func_mod);
+KV_SCALAR_FUNCTION(func_pi);
+KV_SCALAR_FUNCTION(func_power);
+KV_SCALAR_FUNCTION(func_radians);
+KV_SCALAR_FUNCTION(func_rand);
+KV_SCALAR_FUNCTION(func_round);
+KV_SCALAR_FUNCTION(func_sign);
+KV_SCALAR_FUNCTION(func_sin);
+KV_SCALAR_FUNCTION(func_sqrt);
+KV_SCALAR_FUNCTION(func_tan);
+KV_SCALAR_FUNCTION(func_truncate);
+
+// Date and time functions (functions_datetime.cpp).
+KV_SCALAR_FUNCTION(func_curdate);
+KV_SCALAR_FUNCTION(func_curtime);
+KV_SCALAR_FUNCTION(func_curtstamp);
+KV_SCALAR_FUNCTION(func_dayname);
+KV_SCALAR_FUNCTION(func_dayofmonth);
+KV_SCALAR_FUNCTION(func_dayofweek);
+KV_SCALAR_FUNCTION(func_dayofyear);
+KV_SCALAR_FUNCTION(func_extract);
+KV_SCALAR_FUNCTION(func_hour);
+KV_SCALAR_FUNCTION(func_minute);
+KV_SCALAR_FUNCTION(func_month);
+KV_SCALAR_FUNCTION(func_monthname);
+KV_SCALAR_FUNCTION(func_now);
+KV_SCALAR_FUNCTION(func_quarter);
+KV_SCALAR_FUNCTION(func_second);
+KV_SCALAR_FUNCTION(func_timestampadd);
+KV_SCALAR_FUNCTION(func_timestampdiff);
+KV_SCALAR_FUNCTION(func_week);
+KV_SCALAR_FUNCTION(func_year);
+
+// Conventions of the implementations.
+
+// A new zero-filled Value of `type` (not NULL) on ctx->mem, or nullptr when
+// it cannot be allocated; the implementation then returns nullptr at once.
+Value *kv_fn_new_result(EvalContext *ctx, int type);
+
+// Whether an argument is SQL NULL: its indicator is -1, or it is a value of
+// the NULL type (the NULL literal).
+bool kv_fn_is_null(const Value *argument);
+
+// The first `count` arguments include an SQL NULL.
+bool kv_fn_any_null(int32_t count, Value *const *argv);
+
+// A result holding SQL NULL (indicator -1) of `type`; nullptr when it cannot
+// be allocated.
+Value *kv_fn_null_result(EvalContext *ctx, int type);
+
+// The error exit of a scalar function: origin 1, subclass origin "ODBC3.0".
+[[noreturn]] void kv_fn_error(EvalContext *ctx, const char *sqlstate, const char *message);
+
+// A string result holding a copy of `length` bytes at `text`, zero-terminated
+// in a block of its own on ctx->mem. nullptr when the Value cannot be
+// allocated; leaves with HY001 and `oom_message` when the text cannot.
+Value *kv_fn_string_result(EvalContext *ctx, const char *text, size_t length, const char *oom_message);
+
+// The exit of a catalogue row whose implementation is not in this build:
+// HYC00 "Scalar function NAME is not available".
+[[noreturn]] void kv_fn_not_available(EvalContext *ctx, const FunctionEntry *entry);
+
+// Defines an implementation that is not in this build yet.
+#define KV_SCALAR_NOT_AVAILABLE(name)                                                                 \
+    KV_SCALAR_FUNCTION(name)                                                                          \
+    {                                                                                                 \
+        (void)argc, (void)argv, (void)mode, (void)eval_data;                                          \
+        kv_fn_not_available(ctx, entry);                                                              \
+    }
+
+#endif
