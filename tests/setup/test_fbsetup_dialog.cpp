@@ -5,6 +5,7 @@
 #include "connect_test.h"
 #include "dialog.h"
 #include "fbsetup.h"
+#include "profile.h"
 #include "setup_test_support.h"
 #include "toolkit_events.h"
 #include "toolkit_headless.h"
@@ -68,12 +69,15 @@ protected:
     void SetUp() override
     {
         use_fresh_odbc_files();
+        tk::record_alerts(true);
         tk::clear_alerts();
     }
     void TearDown() override
     {
         tk::set_event_source(nullptr);
         fbsetup::set_attach_function(nullptr);
+        fbsetup::installer_calls() = fbsetup::InstallerCalls{};
+        tk::record_alerts(false);
     }
 
     BOOL config_dsn(WORD request, const std::vector<std::string> &entries, std::vector<Event> events)
@@ -230,7 +234,10 @@ TEST_F(SetupDialog, CancelWritesNothing)
         type("KVFB-1102", "changed"),
         command("Cancel"),
     });
-    EXPECT_TRUE(ok) << "the request succeeds whatever button ends the dialog";
+    EXPECT_FALSE(ok);
+    InstallerError last = last_installer_error();
+    EXPECT_EQ(last.code, DWORD(ODBC_ERROR_USER_CANCELED));
+    EXPECT_EQ(last.message, "The dialog was cancelled");
     EXPECT_TRUE(section("Sales").empty());
 }
 
@@ -284,15 +291,16 @@ TEST_F(SetupDialog, NewDataSourceStartsWithDefaultChoicesAndEditableName)
     });
 }
 
-// Attributes fill the dialog: prefix keys in any case, the last "dsn" wins
-// without its ';', passwords scrambled or plain, other keys ignored.
+// Attributes fill the dialog: keys in any case with blanks around them, the
+// last "dsn" wins without its ';', UID and PWD stand for User and Password,
+// passwords scrambled or plain, flags as words, other keys ignored.
 TEST_F(SetupDialog, AttributeStringFillsTheDialog)
 {
     char scrambled[64];
     encrypt_pw("s3cret", scrambled);
-    config_dsn(ODBC_CONFIG_DSN,
-               {"DSN=First", "DATABASE=/data/x.fdb", "Dialect=1", "txnmode=2", "dsn=Sales;", "user=ann",
-                std::string("password=") + scrambled, "dquote=1", "readonly=7", "nowait=0", "charset=WIN1252",
+    config_dsn(ODBC_ADD_DSN,
+               {"DSN=First", "DATABASE=/data/x.fdb", "Dialect=1", "txnmode=2", "dsn=Sales;", "UID=ann",
+                std::string("PWD=") + scrambled, "dquote=1", "readonly=yes", "nowait=OFF", " charset = WIN1252 ",
                 "databasefile=/not/this.fdb", "unknown=1", "role", "Description=Monthly figures"},
                {
                    call([&] {
@@ -315,6 +323,7 @@ TEST_F(SetupDialog, AttributeStringFillsTheDialog)
                });
     auto keys = section("Sales");
     ASSERT_EQ(keys.size(), 24u);
+    EXPECT_EQ(keys[3].second, "ann");
     EXPECT_EQ(keys[4].second, scrambled);
     EXPECT_EQ(keys[6], (std::pair<std::string, std::string>{"Dialect", "1"}));
     EXPECT_EQ(keys[22], (std::pair<std::string, std::string>{"Txnmode", "2"}));
@@ -460,16 +469,27 @@ TEST_F(SetupDialog, CompleteInfoOkFillsTheRecord)
     EXPECT_EQ(section("Sales").size(), 2u) << "complete_info writes nothing";
 }
 
-// ConnectInfo texts hold 127 characters; a password whose scrambled form
-// would not fit goes back plain.
+// ConnectInfo texts hold 127 bytes. What does not fit whole is refused on OK
+// (a cut database or password would connect wrongly); a password whose
+// scrambled form would not fit goes back plain.
 TEST_F(SetupDialog, CompleteInfoKeepsTextsWithinTheRecord)
 {
     ConnectInfo info = sample_info("");
-    std::string long_text(200, 'd');
+    ConnectInfo before = info;
+    std::string e_acute_64;
+    for (int i = 0; i < 64; ++i) e_acute_64 += "\xc3\xa9";  // 128 bytes
+    int rc = complete(info, {tab(1), type("KVFB-2201", e_acute_64), command("OK"),
+                             call([&] {
+                                 EXPECT_EQ(alert_messages(), std::vector<std::string>{
+                                     "The Database is too long for the connection: at most 127 bytes"});
+                             })});
+    EXPECT_EQ(rc, SQL_NO_DATA);
+    EXPECT_EQ(std::memcmp(&info, &before, sizeof info), 0);
+
     std::string long_password(100, 'p');
-    int rc = complete(info, {tab(1), type("KVFB-2201", long_text), type("KVFB-2203", long_password), command("OK")});
+    rc = complete(info, {type("KVFB-2201", e_acute_64.substr(2)), type("KVFB-2203", long_password), command("OK")});
     EXPECT_EQ(rc, 0);
-    EXPECT_EQ(std::string(info.database), std::string(127, 'd'));
+    EXPECT_EQ(std::string(info.database), e_acute_64.substr(2));
     EXPECT_EQ(std::string(info.password), long_password);
     char plain[128];
     EXPECT_EQ(std::string(decrypt_pw(info.password, plain)), long_password);
@@ -478,6 +498,11 @@ TEST_F(SetupDialog, CompleteInfoKeepsTextsWithinTheRecord)
     rc = complete(info, {type("KVFB-2203", fits), command("OK")});
     EXPECT_EQ(std::strlen(info.password), 126u);
     EXPECT_EQ(std::string(decrypt_pw(info.password, plain)), fits);
+
+    // 70 x "é" is 70 characters for the field but 140 bytes: neither form fits.
+    rc = complete(info, {type("KVFB-2203", e_acute_64 + e_acute_64.substr(0, 12)), command("OK")});
+    EXPECT_EQ(rc, SQL_NO_DATA);
+    EXPECT_EQ(alert_messages().back(), "The Password is too long for the connection: at most 127 bytes");
     EXPECT_EQ(complete_info(nullptr), SQL_NO_DATA);
 }
 
