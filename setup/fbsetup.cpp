@@ -282,6 +282,8 @@ FBSETUP_EXPORT BOOL INSTAPI ConfigDSN(HWND, WORD request, LPCSTR driver, LPCSTR 
     state = BundleState{};
     SQLGetConfigMode(&state.config_mode);
     state.driver = driver_name;
+    // Reading creates a missing user odbc.ini: make it private first.
+    create_private_user_file(state.config_mode);
     BOOL result = failed;
     if (request == ODBC_REMOVE_DSN) {
         result = remove_request(attrs);

@@ -2,7 +2,9 @@
 ** odbc.ini access for the setup module. Every installer call is preceded by
 ** restoring the request's configuration mode, because unixODBC resets it
 ** after a write. A write keeps a record of what it changed so that the first
-** failure can be undone before the request reports it.
+** failure can be undone before the request reports it. unixODBC clears its
+** error records at the start of nearly every call (SQLSetConfigMode too), so
+** the installer's reason for a failure is read at once, before anything else.
 */
 #include "profile.h"
 
@@ -32,7 +34,6 @@ std::string profile_string(UWORD mode, const char *section, const char *key, con
     std::vector<char> buffer(size, '\0');
     SQLSetConfigMode(mode);
     int n = SQLGetPrivateProfileString(section, key, "", buffer.data(), int(buffer.size()), file);
-    SQLSetConfigMode(mode);
     if (n <= 0) return {};
     return std::string(buffer.data(), std::min<std::size_t>(std::size_t(n), buffer.size()));
 }
@@ -64,6 +65,16 @@ bool names_driver(UWORD mode, const std::string &value, const std::string &drive
     return !library.empty() && library.c_str() == value;
 }
 
+// The text of the installer's first error record, or "".
+std::string installer_reason()
+{
+    DWORD code = 0;
+    char message[512] = "";
+    WORD length = 0;
+    RETCODE rc = SQLInstallerError(1, &code, message, sizeof message, &length);
+    return rc == SQL_SUCCESS || rc == SQL_SUCCESS_WITH_INFO ? std::string(message) : std::string();
+}
+
 class Writer {
 public:
     Writer(UWORD mode, const std::string &name) : mode_(mode), name_(name) {}
@@ -71,23 +82,18 @@ public:
     bool put(const std::string &key, const std::optional<std::string> &value)
     {
         SQLSetConfigMode(mode_);
-        BOOL ok = installer_calls().write_string(name_.c_str(), key.c_str(), value ? value->c_str() : nullptr, odbc_ini);
-        SQLSetConfigMode(mode_);
-        return ok;
+        return noted(installer_calls().write_string(name_.c_str(), key.c_str(), value ? value->c_str() : nullptr,
+                                                    odbc_ini));
     }
     bool make_section(const std::string &driver)
     {
         SQLSetConfigMode(mode_);
-        BOOL ok = installer_calls().write_dsn(name_.c_str(), driver.c_str());
-        SQLSetConfigMode(mode_);
-        return ok;
+        return noted(installer_calls().write_dsn(name_.c_str(), driver.c_str()));
     }
     bool remove_section()
     {
         SQLSetConfigMode(mode_);
-        BOOL ok = installer_calls().remove_dsn(name_.c_str());
-        SQLSetConfigMode(mode_);
-        return ok;
+        return noted(installer_calls().remove_dsn(name_.c_str()));
     }
     // Puts every key of `section` back (a key it lacks is removed).
     bool restore(const Section &section, const std::vector<Entry> &written)
@@ -108,15 +114,30 @@ public:
         return ok;
     }
 
+    // What the installer said about the first failed call.
+    const std::string &reason() const { return reason_; }
+
 private:
+    bool noted(BOOL ok)
+    {
+        if (!ok && !failed_) {
+            failed_ = true;
+            reason_ = installer_reason();
+        }
+        return ok;
+    }
+
     UWORD mode_;
     const std::string &name_;
+    bool failed_ = false;
+    std::string reason_;
 };
 
-Refusal write_failed(const std::string &what, const std::string &name, const char *afterwards)
+Refusal write_failed(const Writer &writer, const std::string &what, const std::string &name, const char *afterwards)
 {
-    return {ODBC_ERROR_REQUEST_FAILED, "Could not write " + what + " of data source " + name + " to odbc.ini; " +
-                                           afterwards};
+    std::string because = writer.reason().empty() ? "" : " (" + writer.reason() + ")";
+    return {ODBC_ERROR_REQUEST_FAILED,
+            "Could not write " + what + " of data source " + name + " to odbc.ini" + because + "; " + afterwards};
 }
 
 std::string user_file_path()
@@ -175,7 +196,7 @@ Refusal write_data_source(UWORD mode, const std::string &name, const std::string
             written.push_back(e);
             if (writer.put(e.first, e.second)) continue;
             bool restored = writer.restore(*before, written);
-            return write_failed(e.first, name, restored ? "the data source was left as it was"
+            return write_failed(writer, e.first, name, restored ? "the data source was left as it was"
                                                         : "putting the old values back failed too: check the file");
         }
         return {};
@@ -187,13 +208,12 @@ Refusal write_data_source(UWORD mode, const std::string &name, const std::string
         const char *afterwards = !undone ? "undoing the change failed too: check the file"
                                  : before ? "the data source was left as it was"
                                           : "the half-written data source was removed";
-        return write_failed(what, name, afterwards);
+        return write_failed(writer, what, name, afterwards);
     };
-    create_private_user_file(mode);
     if (!writer.make_section(driver)) {
         // Nothing was written when the section could not be made.
         if (before && !read_section(mode, name)) return undo("the section");
-        return write_failed("the section", name, "nothing was changed");
+        return write_failed(writer, "the section", name, "nothing was changed");
     }
     for (const Entry &e : entries) {
         if (!e.second) continue;  // a new section has no key to remove
@@ -206,11 +226,8 @@ Refusal remove_data_source(UWORD mode, const std::string &name)
 {
     Writer writer(mode, name);
     if (writer.remove_section()) return {};
-    DWORD code = 0;
-    char message[512] = "";
-    WORD length = 0;
-    RETCODE rc = SQLInstallerError(1, &code, message, sizeof message, &length);
-    if (rc == SQL_SUCCESS || rc == SQL_SUCCESS_WITH_INFO) return {ODBC_ERROR_REQUEST_FAILED, {}};
+    // The installer's records stand as they are; no other call may follow.
+    if (!writer.reason().empty()) return {ODBC_ERROR_REQUEST_FAILED, {}};
     return {ODBC_ERROR_REQUEST_FAILED, "Could not remove data source " + name + " from odbc.ini"};
 }
 

@@ -57,8 +57,9 @@ Refusal write_data_source(UWORD mode, const std::string &name, const std::string
 // posted twice), else it says what failed.
 Refusal remove_data_source(UWORD mode, const std::string &name);
 
-// Before the first user data source is written: creates the user odbc.ini,
-// when it does not exist yet, readable by its owner only.
+// Creates the user odbc.ini, when `mode` reaches it and it does not exist
+// yet, readable by its owner only. Call it before the installer's first read,
+// which would create the file with the default mode.
 void create_private_user_file(UWORD mode);
 
 } // namespace fbsetup

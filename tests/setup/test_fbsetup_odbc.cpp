@@ -4,6 +4,9 @@
 // an event script; the test connection attaches to a real embedded database.
 #include "firebird_sandbox.h"
 
+#include <odbcinstext.h>
+#include <sys/stat.h>
+
 #include <gtest/gtest.h>
 
 #include <map>
@@ -265,6 +268,124 @@ TEST_F(ThroughUnixOdbc, RequestsTable)
         EXPECT_EQ(last.message, row.message);
         EXPECT_EQ(file_bytes(files.file("user-odbc.ini")), row.after.value_or(before));
     }
+}
+
+// A new user odbc.ini holds a password: only its owner may read it. A file
+// that exists keeps the mode it has.
+TEST_F(ThroughUnixOdbc, NewUserFileIsReadableByItsOwnerOnly)
+{
+    const std::string path = files.file("user-odbc.ini");
+    ASSERT_FALSE(std::filesystem::exists(path));
+    EXPECT_TRUE(configure(ODBC_ADD_DSN, {"DSN=Sales", "Database=/x.fdb", "PWD=secret"}));
+    struct stat st {};
+    ASSERT_EQ(stat(path.c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 07777, 0600u);
+
+    chmod(path.c_str(), 0640);
+    EXPECT_TRUE(configure(ODBC_ADD_DSN, {"DSN=Other", "Database=/y.fdb"}));
+    ASSERT_EQ(stat(path.c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 07777, 0640u);
+}
+
+// An odbc.ini that cannot be written (here a directory stands in its place,
+// which stops root too) fails the request and says so.
+TEST_F(ThroughUnixOdbc, UnwritableFileFailsTheRequest)
+{
+    std::filesystem::create_directory(files.file("odbc-dir"));
+    setenv("ODBCINI", files.file("odbc-dir").c_str(), 1);
+    EXPECT_FALSE(configure(ODBC_ADD_DSN, {"DSN=Sales", "Database=/x.fdb"}));
+    InstallerError last = last_installer_error();
+    EXPECT_EQ(last.code, DWORD(ODBC_ERROR_REQUEST_FAILED));
+    EXPECT_EQ(last.message, "Could not write the section of data source Sales to odbc.ini "
+                            "(General error request failed); nothing was changed");
+    std::filesystem::remove(files.file("odbc-dir"));
+}
+
+// A module installed without its interface description files fails every
+// request that needs the dialog, naming what it missed.
+TEST_F(ThroughUnixOdbc, MissingDescriptionFilesFailTheRequest)
+{
+    std::filesystem::create_directories(files.file("bare/lib"));
+    std::filesystem::copy_file(FBSETUP_MODULE, files.file("bare/lib/fbsetup.so"),
+                               std::filesystem::copy_options::overwrite_existing);
+    write_file(files.file("odbcinst.ini"), std::string("[") + driver + "]\nDriver = /none.so\nSetup = " +
+                                               files.file("bare/lib/fbsetup.so") + "\n");
+    EXPECT_FALSE(configure(ODBC_ADD_DSN, {"DSN=Sales", "Database=/x.fdb"}));
+    InstallerError last = last_installer_error();
+    EXPECT_EQ(last.code, DWORD(ODBC_ERROR_REQUEST_FAILED));
+    EXPECT_EQ(last.message, "Cannot find the interface description files (com.kestrova.fbsetup) of the module");
+    EXPECT_TRUE(user_section("Sales").empty());
+}
+
+// unixODBC's configuration tools build their form from the module's property
+// list: the installer's Name, Description and Driver, then every attribute.
+TEST_F(ThroughUnixOdbc, PropertyListForUnixOdbcTools)
+{
+    HODBCINSTPROPERTY first = nullptr;
+    std::string name = driver;
+    ASSERT_EQ(ODBCINSTConstructProperties(name.data(), &first), ODBCINST_SUCCESS);
+    struct Seen {
+        std::string name, value;
+        int type;
+        std::vector<std::string> items;
+        bool help;
+    };
+    std::vector<Seen> seen;
+    for (HODBCINSTPROPERTY p = first; p; p = p->pNext) {
+        Seen s{p->szName, p->szValue, p->nPromptType, {}, p->pszHelp && *p->pszHelp};
+        for (char **item = p->aPromptData; item && *item; ++item) s.items.emplace_back(*item);
+        seen.push_back(s);
+    }
+    ODBCINSTDestructProperties(&first);
+    EXPECT_EQ(first, nullptr);
+
+    const std::vector<std::string> yes_no = {"Yes", "No"}, items = {"1", "2", "3"};
+    const std::vector<std::string> flags = {"Uidoverride", "Dquote", "Oldmetadata", "Readonly", "Execproc",
+                                            "Commitselect", "Flushcommit", "Withschema", "Nullschema", "Padvarchar",
+                                            "Withdefault", "Fixprecision", "Simpleunicode", "Wchardefaultc"};
+    std::vector<std::string> names;
+    for (const Seen &s : seen) names.push_back(s.name);
+    std::vector<std::string> expected = {"Name", "Description", "Driver", "Database", "User", "Password", "Role",
+                                         "Dialect"};
+    expected.insert(expected.end(), flags.begin(), flags.end());
+    expected.insert(expected.end(), {"Nowait", "Txnmode", "Charset"});
+    ASSERT_EQ(names, expected);
+    for (std::size_t i = 3; i < seen.size(); ++i) {
+        const Seen &s = seen[i];
+        SCOPED_TRACE(s.name);
+        EXPECT_TRUE(s.help);
+        if (s.name == "Password") {
+            EXPECT_EQ(s.type, ODBCINST_PROMPTTYPE_TEXTEDIT_PASSWORD);
+        } else if (s.name == "Dialect" || s.name == "Txnmode") {
+            EXPECT_EQ(s.type, ODBCINST_PROMPTTYPE_LISTBOX);
+            EXPECT_EQ(s.items, items);
+            EXPECT_EQ(s.value, s.name == "Dialect" ? "3" : "1");
+        } else if (s.name == "Database" || s.name == "User" || s.name == "Role" || s.name == "Charset") {
+            EXPECT_EQ(s.type, ODBCINST_PROMPTTYPE_TEXTEDIT);
+            EXPECT_EQ(s.value, "");
+        } else {
+            EXPECT_EQ(s.type, ODBCINST_PROMPTTYPE_LISTBOX);
+            EXPECT_EQ(s.items, yes_no);
+            EXPECT_EQ(s.value, "No");
+        }
+    }
+}
+
+// What unixODBC's tools store (Yes/No flags, the password typed) reads back
+// in a configure.
+TEST_F(ThroughUnixOdbc, ConfigureReadsWhatTheToolsStore)
+{
+    setup_test::store_user_sources(files.file("user-odbc.ini"),
+                                   "[Sales]\nDriver=Kestrova Firebird\nDatabase=/x.fdb\nPassword=plain\n"
+                                   "Readonly=Yes\nNowait=No\nDialect=1\n",
+                                   "Sales", "Dialect", "1");
+    EXPECT_TRUE(configure(ODBC_CONFIG_DSN, {"DSN=Sales"}));
+    Keys keys = user_section("Sales");
+    ASSERT_EQ(keys.size(), 24u);
+    EXPECT_EQ(keys[2], (std::pair<std::string, std::string>{"Password", scrambled("plain")}));
+    EXPECT_EQ(keys[3], (std::pair<std::string, std::string>{"Readonly", "1"}));
+    EXPECT_EQ(keys[4], (std::pair<std::string, std::string>{"Nowait", "0"}));
+    EXPECT_EQ(keys[5], (std::pair<std::string, std::string>{"Dialect", "1"}));
 }
 
 // A system data source: the installer sets the system mode, each profile
