@@ -75,8 +75,6 @@ std::size_t row_index(const Attribute &a) { return std::size_t(&a - attribute_ta
 
 const char *display_name(const Attribute &a) { return a.ini_key ? a.ini_key : "DSN"; }
 
-bool has_line_break(std::string_view text) { return text.find_first_of(std::string_view("\r\n\0", 3)) != text.npos; }
-
 std::string without_semicolon(std::string_view name)
 {
     if (!name.empty() && name.back() == ';') name.remove_suffix(1);
@@ -168,6 +166,8 @@ std::string unscramble(std::string_view text)
     }
     return out;
 }
+
+bool has_line_break(std::string_view text) { return text.find_first_of(std::string_view("\r\n\0", 3)) != text.npos; }
 
 std::string_view trimmed(std::string_view text)
 {

@@ -92,6 +92,9 @@ std::optional<int> parse_choice(std::string_view text, int items);
 std::string scramble(std::string_view password);
 std::string unscramble(std::string_view text);
 
+// True when `text` holds CR, LF or NUL: it could start a line of odbc.ini.
+bool has_line_break(std::string_view text);
+
 // Characters of a UTF-8 text (bytes that do not continue a character).
 std::size_t character_count(std::string_view text);
 

@@ -55,8 +55,6 @@ BOOL refuse(const Refusal &refusal)
     return failed;
 }
 
-bool has_line_break(std::string_view text) { return text.find_first_of("\r\n") != text.npos; }
-
 // Shows one attribute's value, already checked, in its control.
 void show_attribute(const Attribute &a, const std::string &value)
 {
