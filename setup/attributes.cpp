@@ -78,7 +78,7 @@ const char *display_name(const Attribute &a) { return a.ini_key ? a.ini_key : "D
 std::string without_semicolon(std::string_view name)
 {
     if (!name.empty() && name.back() == ';') name.remove_suffix(1);
-    return std::string(name);
+    return std::string(trimmed(name));
 }
 
 // Calls visit(key, value) for every key=value entry; entries without '='
@@ -226,15 +226,14 @@ std::string name_in_attribute_string(const char *attributes)
 
 Refusal read_attribute_string(const char *attributes, Values &values)
 {
-    Refusal refusal;
     for_each_entry(attributes, [&](std::string_view key, std::string_view value) {
-        const Attribute *a = row_for_key(key);
-        if (!a) return;
-        std::size_t row = row_index(*a);
-        values[row] = row == name_row ? without_semicolon(value) : std::string(value);
-        if (row == name_row && !refusal) refusal = check_name(*values[row]);
+        if (const Attribute *a = row_for_key(key)) {
+            std::size_t row = row_index(*a);
+            values[row] = row == name_row ? without_semicolon(value) : std::string(value);
+        }
     });
-    return refusal;
+    if (values[name_row] && !values[name_row]->empty()) return check_name(*values[name_row]);
+    return {};
 }
 
 void read_stored_section(const std::vector<std::pair<std::string, std::string>> &section, Values &values)

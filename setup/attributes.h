@@ -62,7 +62,8 @@ using Values = std::array<std::optional<std::string>, attribute_count>;
 // an empty entry; null counts as empty) into `values`, over what they hold.
 // Keys compare without case and may have blanks around them; values lose
 // their surrounding blanks and the name a trailing ';'. Unknown keys are
-// skipped. Returns the first refused value (code 8, or 9 for the name).
+// skipped; of repeated keys the last wins. Returns a refusal (code 9) when
+// the name is given but not valid; check_values checks the rest.
 Refusal read_attribute_string(const char *attributes, Values &values);
 
 // The data-source name of an attribute string (the last "dsn" entry), or "".

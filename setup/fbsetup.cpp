@@ -119,7 +119,7 @@ Refusal target_name(std::string &name)
     return {};
 }
 
-Acceptance write_data_source(void *, std::string &reason)
+Acceptance accept_data_source(void *, std::string &reason)
 {
     std::string name;
     Refusal refusal = target_name(name);
@@ -131,7 +131,7 @@ Acceptance write_data_source(void *, std::string &reason)
     std::vector<Entry> entries;
     for (const Attribute &a : attribute_table)
         if (a.ini_key) entries.emplace_back(a.ini_key, stored_value(a));
-    refusal = fbsetup::write_data_source(state.config_mode, name, state.driver, entries, state.before, state.in_place);
+    refusal = write_data_source(state.config_mode, name, state.driver, entries, state.before, state.in_place);
     reason = refusal.text;
     return refusal ? Acceptance::failed : Acceptance::accepted;
 }
@@ -289,7 +289,7 @@ FBSETUP_EXPORT BOOL INSTAPI ConfigDSN(HWND, WORD request, LPCSTR driver, LPCSTR 
         result = refuse(r);
     } else {
         state.data_source_mode = true;
-        result = dialog_result(run_dialog(DialogMode::data_source, DialogHooks{fill_data_source, write_data_source, nullptr}));
+        result = dialog_result(run_dialog(DialogMode::data_source, DialogHooks{fill_data_source, accept_data_source, nullptr}));
     }
     state = BundleState{};
     return result;

@@ -3,8 +3,9 @@
 ** tools call ODBCINSTGetProperties to learn the data source's attributes and
 ** then read and write odbc.ini themselves. The installer makes the Name,
 ** Description and Driver properties and frees the whole list later with
-** free(): every node, help text and choice array here comes from malloc, and
-** the choice texts are static.
+** free(), possibly after it has unloaded this module: every node, help text
+** and choice array here comes from malloc, and a choice array carries its
+** texts in the same block, after the pointers.
 */
 #include <odbcinstext.h>
 
@@ -19,12 +20,22 @@ namespace {
 const char *const yes_no[] = {"Yes", "No", nullptr};
 const char *const three_items[] = {"1", "2", "3", nullptr};
 
-// Copies the null-ended array `items` into memory the installer can free.
+// Copies the `count` texts of `items` into one block the installer frees
+// with a single free(): the null-ended pointer array, then the texts.
 char **prompt_data(const char *const *items, std::size_t count)
 {
-    std::size_t size = (count + 1) * sizeof(char *);
+    std::size_t pointers = (count + 1) * sizeof(char *);
+    std::size_t size = pointers;
+    for (std::size_t i = 0; i < count; ++i) size += std::strlen(items[i]) + 1;
     auto **data = static_cast<char **>(std::malloc(size));
-    if (data) std::memcpy(data, items, size);
+    if (!data) return nullptr;
+    char *text = reinterpret_cast<char *>(data) + pointers;
+    for (std::size_t i = 0; i < count; ++i) {
+        std::size_t n = std::strlen(items[i]) + 1;
+        data[i] = static_cast<char *>(std::memcpy(text, items[i], n));
+        text += n;
+    }
+    data[count] = nullptr;
     return data;
 }
 

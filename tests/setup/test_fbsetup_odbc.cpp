@@ -205,6 +205,8 @@ TEST_F(ThroughUnixOdbc, RequestsTable)
         // Configure starts from the stored data source.
         {"configure keeps what it is not given", ODBC_CONFIG_DSN, {"DSN=Sales", "Description=New text"}, "", true,
          0, "", sales_after({{"Description", "New text"}})},
+        {"the last name counts", ODBC_CONFIG_DSN, {"DSN=a[b", "DSN = Sales ;", "Description=New text"}, "", true,
+         0, "", sales_after({{"Description", "New text"}})},
         {"configure of a missing data source", ODBC_CONFIG_DSN, {"DSN=Nope", "Description=x"}, "", false, 9,
          "Data source Nope does not exist", std::nullopt},
         {"configure of another driver's data source", ODBC_CONFIG_DSN, {"DSN=Other", "Description=x"}, "", false,
