@@ -23,5 +23,6 @@
 #include "kvsupp/threads.h"
 #include "kvsupp/registry.h"
 #include "kvsupp/longvar.h"
+#include "kvsupp/hashlib.h"
 
 #endif

@@ -17,6 +17,8 @@
 // test can make the n-th one fail.
 void *kv_sys_malloc(std::size_t size);
 void kv_sys_free(void *pointer);
+// calloc through the same seam (zeroed; an overflowing product gives NULL).
+void *kv_sys_calloc(std::size_t count, std::size_t size);
 
 // Test seam: the n-th system allocation from now fails (once); 0 turns the
 // injection off. Returns the number of system allocations made so far.
