@@ -24,5 +24,6 @@
 #include "kvsupp/registry.h"
 #include "kvsupp/longvar.h"
 #include "kvsupp/hashlib.h"
+#include "kvsupp/cursor.h"
 
 #endif
