@@ -25,5 +25,6 @@
 #include "kvsupp/longvar.h"
 #include "kvsupp/hashlib.h"
 #include "kvsupp/cursor.h"
+#include "kvsupp/trace.h"
 
 #endif

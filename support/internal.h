@@ -29,6 +29,10 @@ long kv_test_live_blocks();
 // Free blocks held by one cache slot.
 int kv_test_cache_count(int cache_index);
 
+// Makes the next trace line read the "log_file" setting and check its file
+// again, as it otherwise does at most once a second.
+void kv_test_trace_recheck();
+
 // Case-blind equality of two byte strings (bytes compared after toupper),
 // the test behind string_compare, for texts that are not terminated.
 bool kv_equal_nocase(std::string_view a, std::string_view b);
