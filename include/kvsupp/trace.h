@@ -39,7 +39,7 @@
 ** symbolic link, and must be a regular file. Each line is written with one
 ** write, so lines of processes tracing into one file do not interleave. A
 ** file that cannot be opened or written drops the lines quietly; tracing
-** never fails or delays the driver's call. The setting is read through the
+** never fails the driver's call. The setting is read through the
 ** profile functions and looked at again at most a second later than it
 ** changes, and a log file removed or renamed while tracing is created anew
 ** within the same second.
