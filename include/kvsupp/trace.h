@@ -37,12 +37,13 @@
 **
 ** The log file is opened for append, created with mode 0600, never through a
 ** symbolic link, and must be a regular file. Each line is written with one
-** write, so lines of processes tracing into one file do not interleave. A
-** file that cannot be opened or written drops the lines quietly; tracing
-** never fails the driver's call. The setting is read through the
-** profile functions and looked at again at most a second later than it
-** changes, and a log file removed or renamed while tracing is created anew
-** within the same second.
+** write, so lines of processes tracing into one file do not interleave.
+** Tracing never fails the driver's call: while the file cannot be opened or
+** written, lines are dropped quietly. The setting is read through the
+** profile functions and the file is kept open between lines; both are looked
+** at again at most a second apart, so a changed setting, or a log file
+** removed or renamed while tracing (it is then created anew), takes effect
+** within a second.
 */
 #ifndef KVSUPP_TRACE_H
 #define KVSUPP_TRACE_H
