@@ -12,7 +12,6 @@
 #include <bit>
 #include <charconv>
 #include <cmath>
-#include <cstdio>
 #include <cstring>
 #include <ctime>
 #include <limits>
@@ -237,6 +236,33 @@ i128 round_integer(int64_t x, int64_t places, Rounding rounding)
     return negative ? -static_cast<i128>(kept) : static_cast<i128>(kept);
 }
 
+// The double nearest to +/- digits x 10^exponent. Up to 2^53 with a power
+// of ten up to 10^22 both are exact doubles, so one multiplication or
+// division rounds correctly; other values go through from_chars. 22003 when
+// the value is beyond the largest double.
+double decimal_to_double(EvalContext *ctx, bool negative, uint64_t digits, int64_t exponent)
+{
+    static constexpr double kExactPowers[] = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,
+                                              1e8,  1e9,  1e10, 1e11, 1e12, 1e13, 1e14, 1e15,
+                                              1e16, 1e17, 1e18, 1e19, 1e20, 1e21, 1e22};
+    if (digits < (uint64_t{1} << 53) && exponent >= -22 && exponent <= 22) {
+        double d = static_cast<double>(digits);
+        d = exponent >= 0 ? d * kExactPowers[exponent] : d / kExactPowers[-exponent];
+        return negative ? -d : d;
+    }
+    // "-", 20 digits, "e", a sign and 19 digits fit with room to spare.
+    std::array<char, 64> text{};
+    text[0] = '-';
+    char *end = std::to_chars(text.data() + 1, text.data() + 32, digits).ptr;
+    *end = 'e';
+    end = std::to_chars(end + 1, text.data() + text.size(), exponent).ptr;
+    const char *begin = negative ? text.data() : text.data() + 1;
+    double r = 0;
+    if (std::from_chars(begin, end, r).ec != std::errc())
+        kv_fn_fail(ctx, kOutOfRange); // rounded past the largest double
+    return r;
+}
+
 // A double brought to `places` decimal places on the digits of its shortest
 // round-trip text: x = 0.DIGITS x 10^point. Places beyond the digits give x
 // back; places before the first digit give 0.
@@ -273,14 +299,7 @@ double round_double(EvalContext *ctx, double x, int64_t places, Rounding roundin
         rest = rest * 10 + static_cast<u128>(digits[i] - '0');
     kept += rounds_up(rounding, rest, unit, negative) ? 1 : 0;
 
-    char result_text[48];
-    std::snprintf(result_text, sizeof result_text, "%s%llue%lld", negative ? "-" : "",
-                  static_cast<unsigned long long>(kept), static_cast<long long>(-places));
-    double r = 0;
-    auto parsed = std::from_chars(result_text, result_text + std::strlen(result_text), r);
-    if (parsed.ec != std::errc())
-        kv_fn_fail(ctx, kOutOfRange); // rounded past the largest double
-    return r;
+    return decimal_to_double(ctx, negative, kept, -places);
 }
 
 // ROUND, TRUNCATE, CEILING and FLOOR: the value brought to `places` decimal
