@@ -224,7 +224,7 @@ const IntervalUnit &interval_unit(EvalContext *ctx, const void *argument)
 {
     constexpr std::size_t kPrefix = 8; // "SQL_TSI_"
     const char *text = keyword_text(argument);
-    if (text && std::strlen(text) > kPrefix && equal_keyword_prefix(text, kIntervalUnits[0].keyword, kPrefix)) {
+    if (text && equal_keyword_prefix(text, kIntervalUnits[0].keyword, kPrefix)) {
         const char *rest = text + kPrefix;
         for (const IntervalUnit &unit : kIntervalUnits)
             if (unit.keyword[kPrefix] == fold_ascii(rest[0]) && equal_keyword(rest, unit.keyword + kPrefix))
