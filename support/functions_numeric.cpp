@@ -14,7 +14,6 @@
 #include <cmath>
 #include <cstring>
 #include <ctime>
-#include <limits>
 #include <numbers>
 #include <random>
 #include <system_error>
@@ -131,12 +130,16 @@ bool numeric_integer_part(const NumericValue &n, i128 &whole, bool &has_fraction
         m = q;
     } else if (n.scale < 0) {
         int shift = -n.scale;
-        if (m != 0 && (shift > 38 || m > kU128Max / kPowersOfTen[static_cast<std::size_t>(shift)]))
+        if (m == 0) {
+            whole = 0;
+            return true;
+        }
+        if (shift > 38 || m > kU128Max / kPowersOfTen[static_cast<std::size_t>(shift)])
             return false;
-        m *= kPowersOfTen[static_cast<std::size_t>(shift < 39 ? shift : 0)];
+        m *= kPowersOfTen[static_cast<std::size_t>(shift)];
     }
-    if (m > static_cast<u128>(std::numeric_limits<i128>::max()))
-        return false;
+    if (m >> 127 != 0)
+        return false; // beyond the largest i128
     whole = is_negative(n) ? -static_cast<i128>(m) : static_cast<i128>(m);
     return true;
 }
