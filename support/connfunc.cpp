@@ -76,16 +76,20 @@ void free_pair(MemHandle *handle, AttributePair *pair)
     kv_mem_free(handle, pair);
 }
 
-// Appends a new pair (key upper-cased); false, changing nothing, without memory.
-bool add_pair(AttributeList *list, string_view key, string_view value, MemHandle *handle)
+// Appends a new pair with the key upper-cased and `value`, a block on
+// `handle` that the pair takes over; false, freeing it and changing nothing
+// else, when memory runs out.
+bool add_pair_taking(AttributeList *list, string_view key, char *value, MemHandle *handle)
 {
-    auto *pair = static_cast<AttributePair *>(kv_mem_alloc(handle, sizeof(AttributePair)));
-    if (!pair)
+    auto *pair = value ? static_cast<AttributePair *>(kv_mem_alloc(handle, sizeof(AttributePair))) : nullptr;
+    if (!pair) {
+        kv_mem_free(handle, value);
         return false;
+    }
     pair->key = copy_text(handle, key, true);
-    pair->value = copy_text(handle, value);
+    pair->value = value;
     int32_t before = ListCount(list->pairs);
-    List *pairs = pair->key && pair->value ? ListAppend(pair, list->pairs, handle) : nullptr;
+    List *pairs = pair->key ? ListAppend(pair, list->pairs, handle) : nullptr;
     if (!pairs || ListCount(pairs) == before) {
         free_pair(handle, pair);
         return false;
@@ -93,6 +97,11 @@ bool add_pair(AttributeList *list, string_view key, string_view value, MemHandle
     list->pairs = pairs;
     list->count++;
     return true;
+}
+
+bool add_pair(AttributeList *list, string_view key, string_view value, MemHandle *handle)
+{
+    return add_pair_taking(list, key, copy_text(handle, value), handle);
 }
 
 // Frees every pair and the list head; the list is empty afterwards.
@@ -185,12 +194,7 @@ bool add_parsed(AttributeList *list, string_view key, RawValue raw, MemHandle *h
 {
     if (key.empty() || find_first(list, key))
         return true;
-    char *value = copy_value(handle, raw);
-    if (!value)
-        return false;
-    bool added = add_pair(list, key, string_view(value), handle);
-    kv_mem_free(handle, value);
-    return added;
+    return add_pair_taking(list, key, copy_value(handle, raw), handle);
 }
 
 struct ParseOutcome {
