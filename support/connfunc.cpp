@@ -88,8 +88,10 @@ bool add_pair_taking(AttributeList *list, string_view key, char *value, MemHandl
     }
     pair->key = copy_text(handle, key, true);
     pair->value = value;
-    int32_t before = ListCount(list->pairs);
-    List *pairs = pair->key ? ListAppend(pair, list->pairs, handle) : nullptr;
+    // A count of 0 means empty whatever `pairs` still holds: start afresh.
+    List *head = list->count > 0 ? list->pairs : nullptr;
+    int32_t before = ListCount(head);
+    List *pairs = pair->key ? ListAppend(pair, head, handle) : nullptr;
     if (!pairs || ListCount(pairs) == before) {
         free_pair(handle, pair);
         return false;

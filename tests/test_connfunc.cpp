@@ -278,6 +278,8 @@ TEST_F(ConnectionString, AppendAndLookUp)
     // count 0 is empty whatever `pairs` holds.
     AttributeList stale{0, list.pairs};
     EXPECT_EQ(get_attribute_value(&stale, "UID"), nullptr);
+    EXPECT_EQ(append_pair(&stale, "ROLE", "r", mem), 0);
+    EXPECT_EQ(show(pairs_of(stale)), show({{"ROLE", "r"}}));
 }
 
 TEST_F(ConnectionString, Editing)
