@@ -47,6 +47,8 @@ bool read_long_text(EvalContext *ctx, const Value *argument, KvText *text)
     int rc = read_first_piece(ctx, argument, first, sizeof first, &total, 0);
     if (total == SQL_NULL_DATA)
         return false;
+    if (rc == 0 && total > 1) // "complete" yet longer than what was delivered
+        kv_fn_fail(ctx, kv_string_diag::long_read);
     auto *copy = static_cast<char *>(kv_mem_alloc(ctx->mem, static_cast<uint32_t>(total) + 1));
     if (!copy)
         kv_fn_fail(ctx, kv_string_diag::memory);

@@ -572,6 +572,13 @@ int shrinking_read(LongBuffer *buffer, void *destination, int32_t length, int32_
     return rc;
 }
 
+// A first read that says it delivered everything of a longer text.
+int lying_read(LongBuffer *buffer, void *destination, int32_t length, int32_t *total, int binary)
+{
+    extract_from_long_buffer(buffer, destination, length, total, binary);
+    return 0;
+}
+
 TEST_F(LongArguments, ReadFailures)
 {
     const std::string failure_text = "HY000 [Kestrova ODBC]Extract from LONG VARCHAR error";
@@ -580,6 +587,8 @@ TEST_F(LongArguments, ReadFailures)
     EXPECT_EQ(failure("UCASE", {V(v)}), failure_text);
     EXPECT_EQ(failure("CHAR_LENGTH", {V(v)}), failure_text);
     connection.read_long_data = shrinking_read;
+    EXPECT_EQ(failure("UCASE", {V(v)}), failure_text);
+    connection.read_long_data = lying_read;
     EXPECT_EQ(failure("UCASE", {V(v)}), failure_text);
     connection.read_long_data = nullptr;
     EXPECT_EQ(failure("LENGTH", {V(v)}), failure_text);
