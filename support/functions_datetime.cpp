@@ -15,18 +15,6 @@
 
 namespace {
 
-// The diagnostics these functions post.
-constexpr KvFnDiagnostic kMemoryError{"HY001", "Memory allocation error"};
-constexpr KvFnDiagnostic kOutOfRange{"22003", "Numeric value out of range"};
-constexpr KvFnDiagnostic kDatetimeOverflow{"22008", "Datetime field overflow"};
-constexpr KvFnDiagnostic kNotADatetime{"07006", "Restricted data type attribute violation"};
-constexpr KvFnDiagnostic kUnknownIntervalKeyword{"HY000", "Invalid interval keyword"};
-constexpr KvFnDiagnostic kExtractDayFromYearMonth{"HY000", "Cannot extract DAY from INTERVAL YEAR/MONTH"};
-constexpr KvFnDiagnostic kExtractHourFromYearMonth{"HY000", "Cannot extract HOUR from INTERVAL YEAR/MONTH"};
-constexpr KvFnDiagnostic kExtractMinuteFromYearMonth{"HY000", "Cannot extract MINUTE from INTERVAL YEAR/MONTH"};
-constexpr KvFnDiagnostic kExtractSecondFromYearMonth{"HY000", "Cannot extract SECOND from INTERVAL YEAR/MONTH"};
-constexpr KvFnDiagnostic kExtractYearMonthFromDay{"HY000", "Cannot extract YEAR/MONTH from INTERVAL DAY"};
-
 __extension__ typedef __int128 i128;
 
 constexpr const char *kDayNames[] = {"Sunday",   "Monday", "Tuesday", "Wednesday",
@@ -66,7 +54,7 @@ DateTime statement_clock(EvalContext *ctx)
     time_t now = ctx->stmt ? ctx->stmt->statement_time : 0;
     struct tm local {};
     if (!localtime_r(&now, &local) || local.tm_year > kLastYear - 1900 || local.tm_year < kFirstYear - 1900)
-        kv_fn_fail(ctx, kDatetimeOverflow);
+        kv_fn_fail(ctx, kv_fn_diag::datetime_overflow);
     DateTime t;
     t.year = local.tm_year + 1900;
     t.month = local.tm_mon + 1;
@@ -101,7 +89,7 @@ DateTime datetime_argument(EvalContext *ctx, const Value *v)
         return t;
     }
     default:
-        kv_fn_fail(ctx, kNotADatetime);
+        kv_fn_fail(ctx, kv_fn_diag::not_text);
     }
 }
 
@@ -113,14 +101,14 @@ SQL_TIME_STRUCT time_of_day(EvalContext *ctx, const Value *v)
     case VT_TIME: return v->data.time;
     case VT_TIMESTAMP: return {v->data.ts.hour, v->data.ts.minute, v->data.ts.second};
     case VT_DATE: return {0, 0, 0};
-    default: kv_fn_fail(ctx, kNotADatetime);
+    default: kv_fn_fail(ctx, kv_fn_diag::not_text);
     }
 }
 
 Value *integer_result(EvalContext *ctx, int64_t i)
 {
     if (i < INT32_MIN || i > INT32_MAX)
-        kv_fn_fail(ctx, kOutOfRange);
+        kv_fn_fail(ctx, kv_fn_diag::out_of_range);
     Value *result = kv_fn_new_result(ctx, VT_INTEGER);
     if (result)
         result->data.i = static_cast<int32_t>(i);
@@ -150,7 +138,7 @@ Value *name_result(EvalContext *ctx, const char *name)
 {
     if (!name)
         return kv_fn_null_result(ctx, VT_STRING);
-    return kv_fn_string_result(ctx, name, std::strlen(name), kMemoryError.message);
+    return kv_fn_string_result(ctx, name, std::strlen(name), kv_fn_diag::memory.message);
 }
 
 // Interval keywords of TIMESTAMPADD and TIMESTAMPDIFF: a unit is either a
@@ -230,7 +218,7 @@ const IntervalUnit &interval_unit(EvalContext *ctx, const void *argument)
             if (unit.keyword[kPrefix] == fold_ascii(rest[0]) && equal_keyword(rest, unit.keyword + kPrefix))
                 return unit;
     }
-    kv_fn_fail(ctx, kUnknownIntervalKeyword);
+    kv_fn_fail(ctx, kv_fn_diag::interval_keyword);
 }
 
 // Historical years have no year 0: months are counted on astronomical years.
@@ -344,13 +332,13 @@ void check_sum_year(EvalContext *ctx, const Value &r, int64_t months, int64_t se
     static const int first_day = ymd_to_jdnl(kFirstYear, 1, 1, KV_CALENDAR_AUTO);
     static const int last_day = ymd_to_jdnl(kLastYear, 12, 31, KV_CALENDAR_AUTO);
     if (day < first_day || day > last_day)
-        kv_fn_fail(ctx, kDatetimeOverflow);
+        kv_fn_fail(ctx, kv_fn_diag::datetime_overflow);
     int year, month, mday;
     jdnl_to_ymd(static_cast<int>(day), &year, &month, &mday, KV_CALENDAR_AUTO);
     int64_t astronomical = kv_floor_div(month_ordinal(year, month) + months, 12);
     int64_t historical = astronomical <= 0 ? astronomical - 1 : astronomical;
     if (historical < kFirstYear || historical > kLastYear)
-        kv_fn_fail(ctx, kDatetimeOverflow);
+        kv_fn_fail(ctx, kv_fn_diag::datetime_overflow);
 }
 
 // count x factor, or 22008: a product past 64 bits is far beyond any year.
@@ -358,7 +346,7 @@ int64_t product_or_fail(EvalContext *ctx, int64_t count, int64_t factor)
 {
     int64_t product = 0;
     if (__builtin_mul_overflow(count, factor, &product))
-        kv_fn_fail(ctx, kDatetimeOverflow);
+        kv_fn_fail(ctx, kv_fn_diag::datetime_overflow);
     return product;
 }
 
@@ -377,13 +365,13 @@ int64_t interval_field(EvalContext *ctx, const Value *v, int field)
     const SQL_INTERVAL_STRUCT &iv = v->data.iv;
     bool year_month = v->type == VT_INTERVAL_YM;
     if (year_month && field >= kDay && field <= kSecond) {
-        static constexpr const KvFnDiagnostic *kErrors[] = {&kExtractDayFromYearMonth, &kExtractHourFromYearMonth,
-                                                            &kExtractMinuteFromYearMonth,
-                                                            &kExtractSecondFromYearMonth};
+        static constexpr const KvFnDiagnostic *kErrors[] = {&kv_fn_diag::extract_day, &kv_fn_diag::extract_hour,
+                                                            &kv_fn_diag::extract_minute,
+                                                            &kv_fn_diag::extract_second};
         kv_fn_fail(ctx, *kErrors[field - kDay]);
     }
     if (!year_month && (field == kYear || field == kMonth))
-        kv_fn_fail(ctx, kExtractYearMonthFromDay);
+        kv_fn_fail(ctx, kv_fn_diag::extract_year_month);
     unsigned type = static_cast<unsigned>(iv.interval_type);
     if (type >= std::size(kSpans) || field < kSpans[type].first || field > kSpans[type].last ||
         (kSpans[type].first <= kMonth) != year_month)
@@ -621,6 +609,6 @@ KV_SCALAR_FUNCTION(func_timestampdiff)
                      ? (days * kNanosPerDay + (b.nanos - a.nanos)) / unit.nanos
                      : (i128{days} * kNanosPerDay + (b.nanos - a.nanos)) / unit.nanos; // cut toward zero
     if (count < INT32_MIN || count > INT32_MAX)
-        kv_fn_fail(ctx, kOutOfRange);
+        kv_fn_fail(ctx, kv_fn_diag::out_of_range);
     return integer_result(ctx, static_cast<int64_t>(count));
 }

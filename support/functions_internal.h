@@ -134,13 +134,33 @@ Value *kv_fn_string_result(EvalContext *ctx, const char *text, size_t length, co
         kv_fn_not_available(ctx, entry);                                                              \
     }
 
-// Shared by the numeric and the date and time functions.
+// Shared by the scalar functions.
 
 // A diagnostic the error exit posts: its SQLSTATE and message text.
 struct KvFnDiagnostic {
     const char *sqlstate;
     const char *message;
 };
+
+// Every diagnostic the scalar functions post, in one place.
+namespace kv_fn_diag {
+inline constexpr KvFnDiagnostic memory{"HY001", "Memory allocation error"};
+inline constexpr KvFnDiagnostic memory_zorv{"HY001", "Memory allocation error zorv"};
+inline constexpr KvFnDiagnostic long_read{"HY000", "Extract from LONG VARCHAR error"};
+inline constexpr KvFnDiagnostic out_of_range{"22003", "Numeric value out of range"};
+inline constexpr KvFnDiagnostic substring{"22011", "Substring error"};
+inline constexpr KvFnDiagnostic not_text{"07006", "Restricted data type attribute violation"};
+inline constexpr KvFnDiagnostic argument_count{"HY000", "Wrong number of arguments to a scalar function"};
+inline constexpr KvFnDiagnostic domain{"HY000", "DOMAIN error"};
+inline constexpr KvFnDiagnostic division_by_zero{"22012", "Division by zero"};
+inline constexpr KvFnDiagnostic datetime_overflow{"22008", "Datetime field overflow"};
+inline constexpr KvFnDiagnostic interval_keyword{"HY000", "Invalid interval keyword"};
+inline constexpr KvFnDiagnostic extract_day{"HY000", "Cannot extract DAY from INTERVAL YEAR/MONTH"};
+inline constexpr KvFnDiagnostic extract_hour{"HY000", "Cannot extract HOUR from INTERVAL YEAR/MONTH"};
+inline constexpr KvFnDiagnostic extract_minute{"HY000", "Cannot extract MINUTE from INTERVAL YEAR/MONTH"};
+inline constexpr KvFnDiagnostic extract_second{"HY000", "Cannot extract SECOND from INTERVAL YEAR/MONTH"};
+inline constexpr KvFnDiagnostic extract_year_month{"HY000", "Cannot extract YEAR/MONTH from INTERVAL DAY"};
+} // namespace kv_fn_diag
 
 // The error exit with `diagnostic`.
 [[noreturn]] inline void kv_fn_fail(EvalContext *ctx, const KvFnDiagnostic &diagnostic)
@@ -168,5 +188,58 @@ inline bool kv_fn_null_among(int32_t argc, Value **argv, int32_t count)
 // are, doubles, numeric strings and exact numerics cut toward zero. NaN, an
 // infinity or a value outside the 64-bit range leaves with 22003.
 int64_t kv_fn_integer_argument(EvalContext *ctx, const Value *argument);
+
+// ---- String functions: diagnostics, argument texts, integer arguments ----
+// (functions_args.cpp; the implementations are in functions_string.cpp)
+
+// Leaves with kv_fn_diag::argument_count unless `argv` holds at least
+// `needed` arguments.
+void kv_fn_require_args(EvalContext *ctx, int32_t argc, Value **argv, int32_t needed);
+
+// The text of a character argument as a (pointer, length) view; never
+// written. `scratch` is a block on ctx->mem holding a long or converted
+// text, released with kv_fn_release_text; nullptr when the view points into
+// the argument itself.
+struct KvText {
+    const char *data;
+    std::size_t size;
+    char *scratch;
+};
+
+// Reads a non-NULL argument as text: a string's bytes up to its terminator;
+// long character data read whole through the connection's callbacks
+// (HY000 when that fails); the plain text of a number, date, time,
+// timestamp or interval; 07006 for any other type. False when the argument
+// turns out to hold SQL NULL (a long value the reader reports as NULL).
+bool kv_fn_read_text(EvalContext *ctx, const Value *argument, KvText *text);
+void kv_fn_release_text(EvalContext *ctx, KvText *text);
+
+// Reads the first `count` arguments as texts into `texts`; false (with
+// nothing left to release) when one holds SQL NULL.
+bool kv_fn_read_texts(EvalContext *ctx, Value **argv, int count, KvText *texts);
+void kv_fn_release_texts(EvalContext *ctx, KvText *texts, int count);
+
+// The length in bytes of a non-NULL argument: of its text for strings and
+// long character data (the whole length the reader reports, without
+// reading the data), of its plain text for other types when `datum_size` is
+// false, of its datum (4 for an integer, 8 for a double, 16 for a
+// timestamp, the significant bytes of binary data, ...) when it is true.
+// -1 when the argument holds SQL NULL.
+int64_t kv_fn_text_length(EvalContext *ctx, const Value *argument, bool datum_size);
+
+// The first byte of a non-NULL character argument (0..255), 0 for the empty
+// text, -1 for SQL NULL. Long data is read no further than that byte.
+int kv_fn_first_byte(EvalContext *ctx, const Value *argument);
+
+// An integer argument (a count, a position, a code) read in 64 bits from
+// any numeric type or a string; 22003 when it lies outside the 32-bit int
+// range, 07006 for a type that holds no number.
+int32_t kv_fn_int_arg(EvalContext *ctx, const Value *argument);
+
+// A new string result of `length` bytes (not yet written) with its
+// terminator; the text goes to *text. nullptr when the Value cannot be
+// allocated; leaves with `diagnostic` when the text cannot, or when `length`
+// exceeds KV_FN_MAX_STRING_LENGTH.
+Value *kv_fn_new_text(EvalContext *ctx, uint64_t length, const KvFnDiagnostic &diagnostic, char **text);
 
 #endif

@@ -108,4 +108,24 @@ int promote_type(int a, int b);
 void kv_timestamp_add(Value *result, const Value *source, int64_t months, int64_t seconds, int64_t fraction,
                       bool always_timestamp);
 
+// ASCII case folding and case-blind equality, the same in every process
+// locale (connection-string keys, the string functions' UCASE and LCASE).
+inline constexpr unsigned char kv_ascii_upper(unsigned char c)
+{
+    return (c >= 'a' && c <= 'z') ? static_cast<unsigned char>(c - ('a' - 'A')) : c;
+}
+inline constexpr unsigned char kv_ascii_lower(unsigned char c)
+{
+    return (c >= 'A' && c <= 'Z') ? static_cast<unsigned char>(c + ('a' - 'A')) : c;
+}
+inline bool kv_equal_ascii_nocase(std::string_view a, std::string_view b)
+{
+    if (a.size() != b.size())
+        return false;
+    for (std::size_t i = 0; i < a.size(); ++i)
+        if (kv_ascii_upper(static_cast<unsigned char>(a[i])) != kv_ascii_upper(static_cast<unsigned char>(b[i])))
+            return false;
+    return true;
+}
+
 #endif

@@ -303,6 +303,25 @@ TEST_F(Dispatch, ModeAndConvert)
     EXPECT_EQ(stmt.error_header->record_count, 0);
 }
 
+// IFNULL alone runs with a non-zero mode: it hands the mode and data to
+// the driver's evaluator.
+TEST_F(Dispatch, IfnullRunsWhateverTheMode)
+{
+    static int evaluations;
+    static int seen_mode;
+    evaluations = 0;
+    context.evaluate = [](void *expression, EvalContext *, int mode, void *) {
+        ++evaluations;
+        seen_mode = mode;
+        return static_cast<Value *>(expression);
+    };
+    Value *first = new_value(VT_INTEGER);
+    Value *expressions[] = {first, nullptr};
+    EXPECT_EQ(execute_function(sql92_get_function_info(28), &context, 2, expressions, 5, nullptr), first);
+    EXPECT_EQ(evaluations, 1);
+    EXPECT_EQ(seen_mode, 5);
+}
+
 TEST_F(Dispatch, NotAvailableLeavesThroughTheErrorExit)
 {
     FunctionEntry own{};

@@ -36,6 +36,11 @@ typedef Value *(*kv_scalar_function)(EvalContext *ctx, int32_t argc, Value **arg
 #define KV_FN_ANY 0x200       /* any type; as a result: the arguments' type */
 #define KV_FN_OPTIONAL 0x800  /* the argument may be left off */
 
+/* The longest text a string function returns (1 GiB): a longer result of
+   CONCAT, INSERT, REPEAT, REPLACE or SPACE is refused with SQLSTATE HY001
+   before anything is allocated. */
+#define KV_FN_MAX_STRING_LENGTH (1L << 30)
+
 /* Largest number of argument classes a row holds. */
 #define KV_FN_MAX_ARGS 11
 

@@ -217,6 +217,31 @@ static void hash_cursor_trace(void)
     close_registry(registry);
 }
 
+static void connection_strings(void)
+{
+    MemHandle *h = kv_mem_alloc_handle(NULL);
+    AttributeList list, other;
+    char buffer[128];
+    int32_t needed = 0;
+    CHECK(init_con_str(&list) == &list && list.count == 0);
+    CHECK(parse_connection_string(&list, h, "DSN=s;uid=a;PWD={x;y}", SQL_NTS, 0) == 0 && list.count == 3);
+    CHECK(parse_connection_string(&other, h, "ROLE=r", SQL_NTS, KV_CONSTR_NO_DEFAULT_DSN) == 0);
+    CHECK(append_pair(&list, "Charset", "UTF8", h) == 0);
+    CHECK(strcmp(get_attribute_value(&list, "UID"), "a") == 0);
+    CHECK(merge_connection_string(&list, &other, h) == 0 && list.count == 5);
+    CHECK(modify_connection_string(&list, "role", "s", h) == 0);
+    CHECK(change_connection_string(&list, "CHARSET", "LC", h) == 0);
+    CHECK(replace_connection_string(&list, "LC", "LCTYPE", h) == 0);
+    delete_connection_string(&list, "lctype", h);
+    CHECK(strcmp(generate_connection_string(&list, buffer, sizeof buffer), "DSN=s;UID=a;PWD={x;y};ROLE=s;") == 0);
+    CHECK(generate_connection_string_len(&list, buffer, 8, &needed) == 1 && needed == 29);
+    CHECK(strcmp(generate_connection_string_ex(&list, buffer), "DSN=s;UID=a;PWD={x;y};ROLE=s;") == 0);
+    CHECK(generate_connection_string_ex_len(&list, buffer, sizeof buffer, &needed) == 0 && needed == 29);
+    CHECK(generate_connection_string_config(&list, buffer, sizeof buffer) == buffer && strcmp(buffer, "DSN=s") == 0);
+    CHECK(generate_connection_string_config_len(&list, buffer, sizeof buffer, &needed) == 0 && needed == 28);
+    kv_mem_release_handle(h);
+}
+
 int main(void)
 {
     memory();
@@ -226,6 +251,7 @@ int main(void)
     dates_and_literals();
     catalogue();
     hash_cursor_trace();
+    connection_strings();
     if (failures)
         return 1;
     puts("every function answered");
