@@ -24,5 +24,6 @@
 #include "kvsupp/registry.h"
 #include "kvsupp/longvar.h"
 #include "kvsupp/functions.h"
+#include "kvsupp/printer.h"
 
 #endif
