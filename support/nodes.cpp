@@ -144,7 +144,8 @@ void print_optional_columns(Printer &p, const NodeList *columns)
     emit(p, " ) ");
 }
 
-// Each added column gets its own ADD: ALTER TABLE t ADD COLUMN a ..., ADD COLUMN b ...
+// Each added column gets its own ADD: ALTER TABLE t ADD a ..., ADD b ... The
+// optional COLUMN keyword of SQL-92 is left out: Firebird rejects it.
 void print_alter_table_add(Printer &p, const NodeAlterTableAdd *n)
 {
     emit(p, "ALTER TABLE ");
@@ -154,7 +155,7 @@ void print_alter_table_add(Printer &p, const NodeAlterTableAdd *n)
     for (ListItem *item = ListFirst(n->columns->items); item && !p.stopped(); item = item->next) {
         if (item != ListFirst(n->columns->items))
             emit(p, ",");
-        emit(p, " ADD COLUMN ");
+        emit(p, " ADD ");
         print_node(p, item->data);
     }
 }
@@ -163,7 +164,7 @@ void print_alter_table_drop(Printer &p, const NodeAlterTableDrop *n)
 {
     emit(p, "ALTER TABLE ");
     print_node(p, n->table);
-    emit(p, " DROP COLUMN ");
+    emit(p, " DROP ");
     print_node(p, n->column);
     print_drop_behaviour(p, n->drop_behaviour);
 }

@@ -137,11 +137,11 @@ TEST_F(Print, DataDefinitionStatements)
     drop_view->drop_behaviour = KV_DROP_RESTRICT;
 
     check({
-        {"ADD one column", add_one, "ALTER TABLE t ADD COLUMN c INTEGER "},
-        {"one ADD per column", add_two, "ALTER TABLE t ADD COLUMN a INTEGER , ADD COLUMN b DATE "},
-        {"DROP COLUMN CASCADE", drop_column(KV_DROP_CASCADE), "ALTER TABLE t DROP COLUMN c CASCADE "},
-        {"DROP COLUMN RESTRICT", drop_column(KV_DROP_RESTRICT), "ALTER TABLE t DROP COLUMN c RESTRICT "},
-        {"DROP COLUMN", drop_column(0), "ALTER TABLE t DROP COLUMN c"},
+        {"ADD one column", add_one, "ALTER TABLE t ADD c INTEGER "},
+        {"one ADD per column", add_two, "ALTER TABLE t ADD a INTEGER , ADD b DATE "},
+        {"DROP COLUMN CASCADE", drop_column(KV_DROP_CASCADE), "ALTER TABLE t DROP c CASCADE "},
+        {"DROP COLUMN RESTRICT", drop_column(KV_DROP_RESTRICT), "ALTER TABLE t DROP c RESTRICT "},
+        {"DROP COLUMN", drop_column(0), "ALTER TABLE t DROP c"},
         {"CREATE UNIQUE INDEX", index, "CREATE UNIQUE INDEX i ON t ( a ASC , b DESC ) "},
         {"CREATE INDEX", plain_index, "CREATE INDEX i ON t ( a ) "},
         {"CREATE TABLE", table, "CREATE TABLE t ( id INTEGER NOT NULL  PRIMARY KEY ,  UNIQUE ( id )  ) "},
