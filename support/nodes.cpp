@@ -6,6 +6,8 @@
 ** numbers formatted on the stack, so nothing is allocated and no text from the
 ** tree is ever read as a format.
 */
+#include <array>
+#include <charconv>
 #include <cinttypes>
 #include <cstdarg>
 #include <cstdio>
@@ -13,15 +15,6 @@
 #include "nodes_print.h"
 
 namespace kv_print {
-
-void emit(Printer &p, const char *piece)
-{
-    if (p.stopped())
-        return;
-    int result = p.output(piece, p.context.user_context);
-    if (result < 0)
-        p.status = result;
-}
 
 void emitf(Printer &p, const char *format, ...)
 {
@@ -33,11 +26,20 @@ void emitf(Printer &p, const char *format, ...)
     emit(p, piece);
 }
 
+void emit_integer(Printer &p, long long value, char after)
+{
+    char piece[24];
+    char *end = std::to_chars(piece, piece + sizeof piece - 2, value).ptr;
+    *end++ = after;
+    *end = '\0';
+    emit(p, piece);
+}
+
 void print_list(Printer &p, const NodeList *list, const char *separator)
 {
-    if (!list)
+    if (!list || !list->items)
         return;
-    for (ListItem *item = ListFirst(list->items); item && !p.stopped(); item = item->next) {
+    for (ListItem *item = list->items->first; item && !p.stopped(); item = item->next) {
         print_node(p, item->data);
         if (item->next)
             emit(p, separator);
@@ -65,25 +67,6 @@ bool is_query(const void *node)
     return kind == NODE_QUERY_SPEC || kind == NODE_GROUPED_QUERY || kind == NODE_UNION;
 }
 
-void print_operand(Printer &p, const void *node, bool positive)
-{
-    if (!is_query(node)) {
-        print_node(p, node, positive);
-        return;
-    }
-    emit(p, "( ");
-    print_node(p, node);
-    emit(p, " )");
-}
-
-} // namespace kv_print
-
-namespace {
-
-using namespace kv_print;
-
-// ---- Names ---------------------------------------------------------------
-
 // The text between double quotes with every inner double quote doubled, in
 // pieces of at most a stack buffer each, so any length prints whole.
 void print_quoted_identifier(Printer &p, const char *text)
@@ -109,14 +92,24 @@ void print_quoted_identifier(Printer &p, const char *text)
     emit(p, piece);
 }
 
-void print_identifier(Printer &p, const NodeIdentifier *n)
+void print_operand(Printer &p, const void *node, bool positive)
 {
-    const char *text = n->text ? n->text : "";
-    if (n->quoted)
-        print_quoted_identifier(p, text);
-    else if (*text)
-        emit(p, text);
+    if (!is_query(node)) {
+        print_node(p, node, positive);
+        return;
+    }
+    emit(p, "( ");
+    print_node(p, node);
+    emit(p, " )");
 }
+
+} // namespace kv_print
+
+namespace {
+
+using namespace kv_print;
+
+// ---- Names ---------------------------------------------------------------
 
 void print_table_name(Printer &p, const NodeTableName *n)
 {
@@ -297,77 +290,69 @@ void print_proc_call(Printer &p, const NodeProcCall *n)
     emit(p, "}");
 }
 
-bool print_statement(Printer &p, const Node *node)
+void print_delete_positioned(Printer &p, const NodeDeletePositioned *n)
 {
-    switch (node->kind) {
-    case NODE_ALTER_TABLE_ADD: print_alter_table_add(p, reinterpret_cast<const NodeAlterTableAdd *>(node)); break;
-    case NODE_ALTER_TABLE_DROP: print_alter_table_drop(p, reinterpret_cast<const NodeAlterTableDrop *>(node)); break;
-    case NODE_CREATE_INDEX: print_create_index(p, reinterpret_cast<const NodeCreateIndex *>(node)); break;
-    case NODE_CREATE_TABLE: print_create_table(p, reinterpret_cast<const NodeCreateTable *>(node)); break;
-    case NODE_CREATE_VIEW: print_create_view(p, reinterpret_cast<const NodeCreateView *>(node)); break;
-    case NODE_DELETE_POSITIONED: {
-        auto *n = reinterpret_cast<const NodeDeletePositioned *>(node);
-        emit(p, "DELETE FROM ");
-        print_node(p, n->table);
-        emit(p, " WHERE CURRENT OF ");
-        print_node(p, n->cursor);
-        break;
-    }
-    case NODE_DELETE_SEARCHED: {
-        auto *n = reinterpret_cast<const NodeDeleteSearched *>(node);
-        emit(p, "DELETE FROM ");
-        print_node(p, n->table);
-        print_where(p, n->where);
-        break;
-    }
-    case NODE_DROP_INDEX:
-        emit(p, "DROP INDEX ");
-        print_node(p, reinterpret_cast<const NodeDropIndex *>(node)->index);
-        break;
-    case NODE_DROP_TABLE: {
-        auto *n = reinterpret_cast<const NodeDropTable *>(node);
-        emit(p, "DROP TABLE ");
-        print_node(p, n->table);
-        print_drop_behaviour(p, n->drop_behaviour);
-        break;
-    }
-    case NODE_DROP_VIEW: {
-        auto *n = reinterpret_cast<const NodeDropView *>(node);
-        emit(p, "DROP VIEW ");
-        print_node(p, n->view);
-        print_drop_behaviour(p, n->drop_behaviour);
-        break;
-    }
-    case NODE_GRANT: print_grant(p, reinterpret_cast<const NodeGrant *>(node)); break;
-    case NODE_INSERT: {
-        auto *n = reinterpret_cast<const NodeInsert *>(node);
-        emit(p, "INSERT INTO ");
-        print_node(p, n->table);
-        print_node(p, n->source);
-        break;
-    }
-    case NODE_REVOKE: print_revoke(p, reinterpret_cast<const NodeRevoke *>(node)); break;
-    case NODE_CURSOR_SPEC: print_cursor_spec(p, reinterpret_cast<const NodeCursorSpec *>(node)); break;
-    case NODE_FOR_UPDATE: print_for_update(p, reinterpret_cast<const NodeForUpdate *>(node)); break;
-    case NODE_UPDATE_POSITIONED: {
-        auto *n = reinterpret_cast<const NodeUpdatePositioned *>(node);
-        print_update(p, n->table, n->set_list);
-        emit(p, " WHERE CURRENT OF ");
-        print_node(p, n->cursor);
-        break;
-    }
-    case NODE_UPDATE_SEARCHED: {
-        auto *n = reinterpret_cast<const NodeUpdateSearched *>(node);
-        print_update(p, n->table, n->set_list);
-        print_where(p, n->where);
-        break;
-    }
-    case NODE_PROC_CALL: print_proc_call(p, reinterpret_cast<const NodeProcCall *>(node)); break;
-    case NODE_COMMIT: emit(p, "COMMIT WORK "); break;
-    case NODE_ROLLBACK: emit(p, "ROLLBACK WORK "); break;
-    default: return false;
-    }
-    return true;
+    emit(p, "DELETE FROM ");
+    print_node(p, n->table);
+    emit(p, " WHERE CURRENT OF ");
+    print_node(p, n->cursor);
+}
+
+void print_delete_searched(Printer &p, const NodeDeleteSearched *n)
+{
+    emit(p, "DELETE FROM ");
+    print_node(p, n->table);
+    print_where(p, n->where);
+}
+
+void print_drop_index(Printer &p, const NodeDropIndex *n)
+{
+    emit(p, "DROP INDEX ");
+    print_node(p, n->index);
+}
+
+void print_drop_table(Printer &p, const NodeDropTable *n)
+{
+    emit(p, "DROP TABLE ");
+    print_node(p, n->table);
+    print_drop_behaviour(p, n->drop_behaviour);
+}
+
+void print_drop_view(Printer &p, const NodeDropView *n)
+{
+    emit(p, "DROP VIEW ");
+    print_node(p, n->view);
+    print_drop_behaviour(p, n->drop_behaviour);
+}
+
+void print_insert(Printer &p, const NodeInsert *n)
+{
+    emit(p, "INSERT INTO ");
+    print_node(p, n->table);
+    print_node(p, n->source);
+}
+
+void print_update_positioned(Printer &p, const NodeUpdatePositioned *n)
+{
+    print_update(p, n->table, n->set_list);
+    emit(p, " WHERE CURRENT OF ");
+    print_node(p, n->cursor);
+}
+
+void print_update_searched(Printer &p, const NodeUpdateSearched *n)
+{
+    print_update(p, n->table, n->set_list);
+    print_where(p, n->where);
+}
+
+void print_commit(Printer &p, const NodeCommit *)
+{
+    emit(p, "COMMIT WORK ");
+}
+
+void print_rollback(Printer &p, const NodeRollback *)
+{
+    emit(p, "ROLLBACK WORK ");
 }
 
 // ---- Queries and their parts ---------------------------------------------
@@ -529,41 +514,26 @@ void print_qualified_join(Printer &p, const NodeQualifiedJoin *n)
     emit(p, " ");
 }
 
-bool print_query_part(Printer &p, const Node *node)
+void print_ordered_column(Printer &p, const NodeOrderedColumn *n)
 {
-    switch (node->kind) {
-    case NODE_QUERY_SPEC: print_query_spec(p, reinterpret_cast<const NodeQuerySpec *>(node)); break;
-    case NODE_GROUPED_QUERY:
-        print_grouped_query(p, reinterpret_cast<const NodeGroupedQuery *>(node));
-        break;
-    case NODE_UNION: print_union(p, reinterpret_cast<const NodeUnion *>(node)); break;
-    case NODE_INSERT_SOURCE: print_insert_source(p, reinterpret_cast<const NodeInsertSource *>(node)); break;
-    case NODE_TABLE_REF: print_table_ref(p, reinterpret_cast<const NodeTableRef *>(node)); break;
-    case NODE_SET_CLAUSE: print_set_clause(p, reinterpret_cast<const NodeSetClause *>(node)); break;
-    case NODE_ORDERED_COLUMN: {
-        auto *n = reinterpret_cast<const NodeOrderedColumn *>(node);
-        print_node(p, n->key);
-        emit(p, n->order == KV_ORDER_DESC ? " DESC" : " ASC ");
-        break;
-    }
-    case NODE_SORT_SPEC: {
-        auto *n = reinterpret_cast<const NodeSortSpec *>(node);
-        print_node(p, n->key);
-        emit(p, n->order == KV_ORDER_DESC ? " DESC " : " ASC ");
-        break;
-    }
-    case NODE_CHOICE: {
-        auto *n = reinterpret_cast<const NodeChoice *>(node);
-        print_node(p, n->first ? n->first : n->second);
-        break;
-    }
-    case NODE_PRIVILEGE: print_privilege(p, reinterpret_cast<const NodePrivilege *>(node)); break;
-    case NODE_SELECT_ITEM: print_select_item(p, reinterpret_cast<const NodeSelectItem *>(node)); break;
-    case NODE_QUALIFIED_JOIN: print_qualified_join(p, reinterpret_cast<const NodeQualifiedJoin *>(node)); break;
-    case NODE_LIST: print_list(p, reinterpret_cast<const NodeList *>(node), ", "); break;
-    default: return false;
-    }
-    return true;
+    print_node(p, n->key);
+    emit(p, n->order == KV_ORDER_DESC ? " DESC" : " ASC ");
+}
+
+void print_sort_spec(Printer &p, const NodeSortSpec *n)
+{
+    print_node(p, n->key);
+    emit(p, n->order == KV_ORDER_DESC ? " DESC " : " ASC ");
+}
+
+void print_choice(Printer &p, const NodeChoice *n)
+{
+    print_node(p, n->first ? n->first : n->second);
+}
+
+void print_list_node(Printer &p, const NodeList *n)
+{
+    print_list(p, n, ", ");
 }
 
 // ---- Data definition -----------------------------------------------------
@@ -630,29 +600,111 @@ void print_table_constraint(Printer &p, const NodeTableConstraint *n)
     }
 }
 
-bool print_definition(Printer &p, const Node *node)
+void print_null_or_default(Printer &p, const NodeNullOrDefault *n)
 {
-    switch (node->kind) {
-    case NODE_COLUMN_DEF: print_column_def(p, reinterpret_cast<const NodeColumnDef *>(node)); break;
-    case NODE_COLUMN_CONSTRAINT:
-        print_column_constraint(p, reinterpret_cast<const NodeColumnConstraint *>(node));
-        break;
-    case NODE_TABLE_CONSTRAINT:
-        print_table_constraint(p, reinterpret_cast<const NodeTableConstraint *>(node));
-        break;
-    case NODE_NULL_OR_DEFAULT: {
-        intptr_t which = reinterpret_cast<const NodeNullOrDefault *>(node)->which;
-        if (which == KV_NULL_OR_DEFAULT_NULL)
-            emit(p, " NULL ");
-        else if (which == KV_NULL_OR_DEFAULT_DEFAULT)
-            emit(p, " DEFAULT ");
-        break;
-    }
-    case NODE_IDENTIFIER: print_identifier(p, reinterpret_cast<const NodeIdentifier *>(node)); break;
-    case NODE_TABLE_NAME: print_table_name(p, reinterpret_cast<const NodeTableName *>(node)); break;
-    default: return false;
-    }
-    return true;
+    if (n->which == KV_NULL_OR_DEFAULT_NULL)
+        emit(p, " NULL ");
+    else if (n->which == KV_NULL_OR_DEFAULT_DEFAULT)
+        emit(p, " DEFAULT ");
+}
+
+// ---- Dispatch ------------------------------------------------------------
+
+// The printer of each kind, found with one table look-up.
+using KindPrinter = void (*)(Printer &, const Node *, bool positive);
+
+template <class T, void (*print)(Printer &, const T *)> void typed(Printer &p, const Node *node, bool)
+{
+    print(p, reinterpret_cast<const T *>(node));
+}
+
+template <class T, void (*print)(Printer &, const T *, bool)>
+void typed_positive(Printer &p, const Node *node, bool positive)
+{
+    print(p, reinterpret_cast<const T *>(node), positive);
+}
+
+void print_parameter(Printer &p, const NodeParameter *)
+{
+    emit(p, " ? ");
+}
+
+constexpr auto kPrinters = [] {
+    std::array<KindPrinter, KV_LAST_PARSE_NODE - KV_FIRST_PARSE_NODE + 1> printers{};
+    auto set = [&](NodeKind kind, KindPrinter printer) { printers[kind - KV_FIRST_PARSE_NODE] = printer; };
+    // statements
+    set(NODE_ALTER_TABLE_ADD, typed<NodeAlterTableAdd, print_alter_table_add>);
+    set(NODE_ALTER_TABLE_DROP, typed<NodeAlterTableDrop, print_alter_table_drop>);
+    set(NODE_CREATE_INDEX, typed<NodeCreateIndex, print_create_index>);
+    set(NODE_CREATE_TABLE, typed<NodeCreateTable, print_create_table>);
+    set(NODE_CREATE_VIEW, typed<NodeCreateView, print_create_view>);
+    set(NODE_DELETE_POSITIONED, typed<NodeDeletePositioned, print_delete_positioned>);
+    set(NODE_DELETE_SEARCHED, typed<NodeDeleteSearched, print_delete_searched>);
+    set(NODE_DROP_INDEX, typed<NodeDropIndex, print_drop_index>);
+    set(NODE_DROP_TABLE, typed<NodeDropTable, print_drop_table>);
+    set(NODE_DROP_VIEW, typed<NodeDropView, print_drop_view>);
+    set(NODE_GRANT, typed<NodeGrant, print_grant>);
+    set(NODE_INSERT, typed<NodeInsert, print_insert>);
+    set(NODE_REVOKE, typed<NodeRevoke, print_revoke>);
+    set(NODE_CURSOR_SPEC, typed<NodeCursorSpec, print_cursor_spec>);
+    set(NODE_FOR_UPDATE, typed<NodeForUpdate, print_for_update>);
+    set(NODE_UPDATE_POSITIONED, typed<NodeUpdatePositioned, print_update_positioned>);
+    set(NODE_UPDATE_SEARCHED, typed<NodeUpdateSearched, print_update_searched>);
+    set(NODE_PROC_CALL, typed<NodeProcCall, print_proc_call>);
+    set(NODE_COMMIT, typed<NodeCommit, print_commit>);
+    set(NODE_ROLLBACK, typed<NodeRollback, print_rollback>);
+    // queries and their parts
+    set(NODE_QUERY_SPEC, typed<NodeQuerySpec, print_query_spec>);
+    set(NODE_GROUPED_QUERY, typed<NodeGroupedQuery, print_grouped_query>);
+    set(NODE_UNION, typed<NodeUnion, print_union>);
+    set(NODE_INSERT_SOURCE, typed<NodeInsertSource, print_insert_source>);
+    set(NODE_TABLE_REF, typed<NodeTableRef, print_table_ref>);
+    set(NODE_SET_CLAUSE, typed<NodeSetClause, print_set_clause>);
+    set(NODE_ORDERED_COLUMN, typed<NodeOrderedColumn, print_ordered_column>);
+    set(NODE_CHOICE, typed<NodeChoice, print_choice>);
+    set(NODE_PRIVILEGE, typed<NodePrivilege, print_privilege>);
+    set(NODE_SELECT_ITEM, typed<NodeSelectItem, print_select_item>);
+    set(NODE_SORT_SPEC, typed<NodeSortSpec, print_sort_spec>);
+    set(NODE_QUALIFIED_JOIN, typed<NodeQualifiedJoin, print_qualified_join>);
+    set(NODE_LIST, typed<NodeList, print_list_node>);
+    // names and data definition
+    set(NODE_TABLE_NAME, typed<NodeTableName, print_table_name>);
+    set(NODE_IDENTIFIER, typed<NodeIdentifier, print_identifier>);
+    set(NODE_COLUMN_DEF, typed<NodeColumnDef, print_column_def>);
+    set(NODE_COLUMN_CONSTRAINT, typed<NodeColumnConstraint, print_column_constraint>);
+    set(NODE_TABLE_CONSTRAINT, typed<NodeTableConstraint, print_table_constraint>);
+    set(NODE_NULL_OR_DEFAULT, typed<NodeNullOrDefault, print_null_or_default>);
+    // expressions, values and data types (nodes_expr.cpp)
+    set(NODE_EXPRESSION, typed_positive<NodeExpression, print_expression>);
+    set(NODE_COLUMN_NAME, typed<NodeColumnName, print_column_name>);
+    set(NODE_VALUE, typed<Value, print_value>);
+    set(NODE_PARAMETER, typed<NodeParameter, print_parameter>);
+    set(NODE_EXISTS, typed<NodeExists, print_exists>);
+    set(NODE_LIKE, typed<NodeLike, print_like>);
+    set(NODE_NULL_TEST, typed<NodeNullTest, print_null_test>);
+    set(NODE_IN_PREDICATE, typed<NodeInPredicate, print_in_predicate>);
+    set(NODE_QUANTIFIED_COMPARISON, typed<NodeQuantifiedComparison, print_quantified_comparison>);
+    set(NODE_CAST, typed<NodeCast, print_cast>);
+    set(NODE_CASE, typed<NodeCase, print_case>);
+    set(NODE_WHEN_CLAUSE, typed<NodeWhenClause, print_when_clause>);
+    set(NODE_NULLIF, typed<NodeNullif, print_nullif>);
+    set(NODE_COALESCE, typed<NodeCoalesce, print_coalesce>);
+    set(NODE_SET_FUNCTION, typed<NodeSetFunction, print_set_function>);
+    set(NODE_SCALAR_FUNCTION, typed<NodeScalarFunction, print_scalar_function>);
+    set(NODE_TRIM_SPEC, typed<NodeTrimSpec, print_trim_spec>);
+    set(NODE_PRECISION, typed<NodePrecision, print_precision>);
+    set(NODE_INTERVAL_QUALIFIER, typed<NodeIntervalQualifier, print_interval_qualifier>);
+    set(NODE_INTERVAL_FIELD, typed<NodeIntervalField, print_interval_field>);
+    set(NODE_DATA_TYPE, typed<NodeDataType, print_data_type>);
+    return printers;
+}();
+
+// NULL for a kind without a printer: 131, 149, 156 and every kind outside 100-162.
+KindPrinter printer_of(NodeKind kind)
+{
+    if (kind < KV_FIRST_PARSE_NODE || kind > KV_LAST_PARSE_NODE)
+        return nullptr;
+    return kPrinters[kind - KV_FIRST_PARSE_NODE];
 }
 
 void print_unexpected(Printer &p, const Node *node)
@@ -683,18 +735,18 @@ int print_entry(const void *node, kv_print_output output, void *context, int mod
 
 namespace kv_print {
 
-void print_node(Printer &p, const void *node, bool positive)
+void print_tree_node(Printer &p, const Node *n, bool positive)
 {
-    if (!node || p.stopped())
+    if (p.stopped())
         return;
     if (p.depth >= KV_PRINT_MAX_DEPTH) {
         p.status = KV_PRINT_TOO_DEEP;
         return;
     }
     p.depth++;
-    auto *n = static_cast<const Node *>(node);
-    if (!print_statement(p, n) && !print_query_part(p, n) && !print_definition(p, n) &&
-        !print_expression_kind(p, n, positive))
+    if (KindPrinter print = printer_of(n->kind))
+        print(p, n, positive);
+    else
         print_unexpected(p, n);
     p.depth--;
 }

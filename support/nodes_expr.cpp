@@ -15,34 +15,34 @@
 
 #include "nodes_print.h"
 
-namespace {
-
-using namespace kv_print;
+namespace kv_print {
 
 // ---- Expressions ---------------------------------------------------------
 
-const char *get_oper_text(intptr_t code)
+// The operator between its operands, blanks around it; NULL for a code
+// without a text.
+static const char *get_oper_text(intptr_t code)
 {
-    static const char *const texts[] = {nullptr, "+", "-", "||", "*", "/", "-", "<", ">", ">=", "<=", "=", "<>"};
+    static const char *const texts[] = {nullptr, " + ",  " - ",  " || ", " * ", " / ", " - ",
+                                        " < ",   " > ",  " >= ", " <= ", " = ", " <> "};
     return code >= KV_OP_ADD && code <= KV_OP_NOT_EQUAL ? texts[code] : nullptr;
 }
 
-// The operator between its operands, blanks around it.
-void print_operator(Printer &p, intptr_t code)
+static void print_operator(Printer &p, intptr_t code)
 {
     if (const char *text = get_oper_text(code))
-        emitf(p, " %s ", text);
+        emit(p, text);
     else
         emitf(p, " <unknown operator %" PRIdPTR "> ", code);
 }
 
-const NodeExpression *as_expression(const void *node)
+static const NodeExpression *as_expression(const void *node)
 {
     auto *n = static_cast<const Node *>(node);
     return n && n->kind == NODE_EXPRESSION ? reinterpret_cast<const NodeExpression *>(n) : nullptr;
 }
 
-bool prints_as_true(const Printer &p, const NodeExpression *e, bool positive)
+static bool prints_as_true(const Printer &p, const NodeExpression *e, bool positive)
 {
     return e->expression_class == KV_EXPR_OPERATOR && e->print_as_true && p.context.mode == KV_PRINT_PLAIN &&
            positive;
@@ -50,7 +50,7 @@ bool prints_as_true(const Printer &p, const NodeExpression *e, bool positive)
 
 // A link of a left-deep chain: a binary expression printed as "( " left tail,
 // where the tail is the operator, the right operand and the closing parenthesis.
-bool is_chain_link(const Printer &p, const void *node, bool positive)
+static bool is_chain_link(const Printer &p, const void *node, bool positive)
 {
     const NodeExpression *e = as_expression(node);
     if (!e)
@@ -63,7 +63,7 @@ bool is_chain_link(const Printer &p, const void *node, bool positive)
     }
 }
 
-void print_link_tail(Printer &p, const NodeExpression *link, bool right_positive)
+static void print_link_tail(Printer &p, const NodeExpression *link, bool right_positive)
 {
     switch (link->expression_class) {
     case KV_EXPR_AND:
@@ -92,7 +92,7 @@ constexpr std::size_t kLinksPerPass = 256;
 // first links are collected, and each segment is printed the same way, last
 // first. The right operands of the first `and_prefix` links of the chain are
 // positive conjuncts.
-void print_tails(Printer &p, const NodeExpression *top, std::size_t top_index, std::size_t count,
+static void print_tails(Printer &p, const NodeExpression *top, std::size_t top_index, std::size_t count,
                  std::size_t and_prefix)
 {
     const NodeExpression *links[kLinksPerPass];
@@ -116,7 +116,7 @@ void print_tails(Printer &p, const NodeExpression *top, std::size_t top_index, s
 }
 
 // "( " once per link, the innermost left operand, then the tails.
-void print_chain(Printer &p, const NodeExpression *top, bool positive)
+static void print_chain(Printer &p, const NodeExpression *top, bool positive)
 {
     std::size_t count = 0, and_prefix = 0;
     const void *node = top;
@@ -207,7 +207,7 @@ void print_column_name(Printer &p, const NodeColumnName *n)
 
 // The shortest text that reads back to the same double, marked approximate
 // by a '.' or an exponent so that the server does not take it for an integer.
-void print_double(Printer &p, double d)
+static void print_double(Printer &p, double d)
 {
     if (std::isnan(d)) {
         emit(p, "<NaN>");
@@ -229,7 +229,7 @@ void print_double(Printer &p, double d)
 
 // One piece per character, an apostrophe doubled; the text ends at `length`
 // or at a zero byte, whichever comes first.
-void print_string(Printer &p, const Value *v)
+static void print_string(Printer &p, const Value *v)
 {
     const char *s = v->data.s ? v->data.s : "";
     char piece[2] = {0, 0};
@@ -241,16 +241,21 @@ void print_string(Printer &p, const Value *v)
     emit(p, "' ");
 }
 
-void print_binary(Printer &p, const Value *v)
+static void print_binary(Printer &p, const Value *v)
 {
+    static const char digits[] = "0123456789ABCDEF";
+    char piece[3] = {0, 0, 0};
     emit(p, "X'");
-    for (int32_t i = 0; v->data.b && i < v->length && !p.stopped(); i++)
-        emitf(p, "%02X", v->data.b[i]);
+    for (int32_t i = 0; v->data.b && i < v->length && !p.stopped(); i++) {
+        piece[0] = digits[v->data.b[i] >> 4];
+        piece[1] = digits[v->data.b[i] & 15];
+        emit(p, piece);
+    }
     emit(p, "'");
 }
 
 // Seconds' billionths as ".5" or ".000001": nothing for 0.
-void format_fraction(char (&text)[16], SQLUINTEGER fraction)
+static void format_fraction(char (&text)[16], SQLUINTEGER fraction)
 {
     text[0] = '\0';
     if (fraction == 0)
@@ -261,7 +266,7 @@ void format_fraction(char (&text)[16], SQLUINTEGER fraction)
         text[--n] = '\0';
 }
 
-void print_datetime(Printer &p, const Value *v)
+static void print_datetime(Printer &p, const Value *v)
 {
     if (v->type == VT_DATE) {
         const SQL_DATE_STRUCT &d = v->data.date;
@@ -281,7 +286,7 @@ void print_datetime(Printer &p, const Value *v)
 }
 
 // CURRENT_TIME and CURRENT_TIMESTAMP name their precision when one was given.
-void print_current(Printer &p, const char *name, int32_t precision)
+static void print_current(Printer &p, const char *name, int32_t precision)
 {
     if (precision > 0)
         emitf(p, "%s(%d) ", name, static_cast<int>(precision));
@@ -296,7 +301,7 @@ void print_value(Printer &p, const Value *v)
         return;
     }
     switch (v->type) {
-    case VT_INTEGER: emitf(p, "%d ", static_cast<int>(v->data.i)); break;
+    case VT_INTEGER: emit_integer(p, v->data.i, ' '); break;
     case VT_DOUBLE: print_double(p, v->data.d); break;
     case VT_STRING: print_string(p, v); break;
     case VT_BIT:
@@ -315,7 +320,7 @@ void print_value(Printer &p, const Value *v)
         break;
     }
     case VT_NULL: emit(p, " NULL "); break;
-    case VT_BIGINT: emitf(p, "%lld ", static_cast<long long>(v->data.big)); break;
+    case VT_BIGINT: emit_integer(p, v->data.big, ' '); break;
     case VT_INTERVAL_YM:
     case VT_INTERVAL_DS: {
         char text[KV_VALUE_TEXT_SIZE];
@@ -366,28 +371,29 @@ void print_case(Printer &p, const NodeCase *n)
 // missing argument is COUNT(*).
 void print_set_function(Printer &p, const NodeSetFunction *n)
 {
-    static const char *const names[] = {nullptr, "COUNT", "MAX", "MIN", "SUM", "AVG"};
+    static const char *const distinct[] = {nullptr, " COUNT( DISTINCT ", " MAX( DISTINCT ", " MIN( DISTINCT ",
+                                           " SUM( DISTINCT ", " AVG( DISTINCT "};
+    static const char *const all[] = {nullptr, " COUNT( ALL ", " MAX( ALL ", " MIN( ALL ", " SUM( ALL ", " AVG( ALL "};
     if (n->function == KV_SETFN_COUNT_STAR) {
         emit(p, " COUNT(*) ");
         return;
     }
     if (n->function < KV_SETFN_COUNT || n->function > KV_SETFN_AVG)
         return;
-    const char *name = names[n->function];
     if (n->distinct) {
-        emitf(p, " %s( DISTINCT ", name);
+        emit(p, distinct[n->function]);
         print_node(p, n->distinct_arg);
         emit(p, " ) ");
     } else if (n->function == KV_SETFN_COUNT && !n->all_arg) {
         emit(p, " COUNT(*)");
     } else {
-        emitf(p, " %s( ALL ", name);
+        emit(p, all[n->function]);
         print_node(p, n->all_arg);
         emit(p, " ) ");
     }
 }
 
-void print_extract(Printer &p, const NodeList *arguments)
+static void print_extract(Printer &p, const NodeList *arguments)
 {
     static const char *const fields[] = {" YEAR ", " MONTH ", " DAY ", " HOUR ", " MINUTE ", " SECOND "};
     emit(p, " EXTRACT( ");
@@ -407,7 +413,7 @@ void print_extract(Printer &p, const NodeList *arguments)
 }
 
 // NAME( operand1 ) for the one-operand SQL-92 forms; NULL for other ids.
-const char *one_operand_form(intptr_t id)
+static const char *one_operand_form(intptr_t id)
 {
     switch (id) {
     case KV_FN_CHARACTER_LENGTH: return " CHARACTER_LENGTH( ";
@@ -421,7 +427,7 @@ const char *one_operand_form(intptr_t id)
 }
 
 // An ODBC function in plain call syntax, NAME( arguments ).
-void print_catalogue_call(Printer &p, const NodeScalarFunction *n)
+static void print_catalogue_call(Printer &p, const NodeScalarFunction *n)
 {
     if (const char *name = sql92_get_function_name(static_cast<int32_t>(n->function)))
         emit(p, name);
@@ -501,14 +507,14 @@ void print_interval_field(Printer &p, const NodeIntervalField *n)
 }
 
 // "( n ) " after single fields, FLOAT, TIME and TIMESTAMP.
-void print_length(Printer &p, intptr_t length)
+static void print_length(Printer &p, intptr_t length)
 {
     if (length > 0)
         emitf(p, "( %" PRIdPTR " ) ", length);
 }
 
 // A range: " INTERVAL DAY" [( n )] " TO SECOND " [( f )].
-void print_interval_range(Printer &p, const char *start, const char *end, const NodeDataType *n)
+static void print_interval_range(Printer &p, const char *start, const char *end, const NodeDataType *n)
 {
     emit(p, start);
     if (n->length > 0)
@@ -521,7 +527,7 @@ void print_interval_range(Printer &p, const char *start, const char *end, const 
 }
 
 // A single interval field: its name, then "( n ) " or a blank.
-void print_interval_single(Printer &p, const char *name, intptr_t length)
+static void print_interval_single(Printer &p, const char *name, intptr_t length)
 {
     emit(p, name);
     if (length > 0)
@@ -531,7 +537,7 @@ void print_interval_single(Printer &p, const char *name, intptr_t length)
 }
 
 // Character types of no stated length print none: CHARACTER( 0 ) is no type.
-void print_character_type(Printer &p, const char *name, intptr_t length)
+static void print_character_type(Printer &p, const char *name, intptr_t length)
 {
     if (length > 0)
         emitf(p, " %s( %" PRIdPTR " ) ", name, length);
@@ -605,79 +611,52 @@ void print_data_type(Printer &p, const NodeDataType *n)
     }
 }
 
-} // namespace
-
-namespace kv_print {
-
-bool print_expression_kind(Printer &p, const Node *node, bool positive)
+void print_exists(Printer &p, const NodeExists *n)
 {
-    switch (node->kind) {
-    case NODE_EXPRESSION: print_expression(p, reinterpret_cast<const NodeExpression *>(node), positive); break;
-    case NODE_COLUMN_NAME: print_column_name(p, reinterpret_cast<const NodeColumnName *>(node)); break;
-    case NODE_VALUE: print_value(p, reinterpret_cast<const Value *>(node)); break;
-    case NODE_PARAMETER: emit(p, " ? "); break;
-    case NODE_EXISTS: {
-        auto *n = reinterpret_cast<const NodeExists *>(node);
-        emit(p, n->negated ? " NOT EXISTS ( " : " EXISTS ( ");
-        print_node(p, n->query);
-        emit(p, " ) ");
-        break;
+    emit(p, n->negated ? " NOT EXISTS ( " : " EXISTS ( ");
+    print_node(p, n->query);
+    emit(p, " ) ");
+}
+
+void print_null_test(Printer &p, const NodeNullTest *n)
+{
+    print_node(p, n->operand);
+    emit(p, n->negated ? " IS NOT NULL" : " IS NULL");
+}
+
+void print_when_clause(Printer &p, const NodeWhenClause *n)
+{
+    emit(p, " WHEN ");
+    print_node(p, n->condition);
+    emit(p, " THEN ");
+    print_node(p, n->result);
+}
+
+void print_nullif(Printer &p, const NodeNullif *n)
+{
+    emit(p, "NULLIF( ");
+    print_node(p, n->first);
+    emit(p, ", ");
+    print_node(p, n->second);
+    emit(p, ")");
+}
+
+void print_coalesce(Printer &p, const NodeCoalesce *n)
+{
+    emit(p, "COALESCE( ");
+    print_list(p, n->arguments, ", ");
+    emit(p, ")");
+}
+
+void print_interval_qualifier(Printer &p, const NodeIntervalQualifier *n)
+{
+    if (n->single) {
+        print_node(p, n->single);
+        return;
     }
-    case NODE_LIKE: print_like(p, reinterpret_cast<const NodeLike *>(node)); break;
-    case NODE_NULL_TEST: {
-        auto *n = reinterpret_cast<const NodeNullTest *>(node);
-        print_node(p, n->operand);
-        emit(p, n->negated ? " IS NOT NULL" : " IS NULL");
-        break;
-    }
-    case NODE_IN_PREDICATE: print_in_predicate(p, reinterpret_cast<const NodeInPredicate *>(node)); break;
-    case NODE_QUANTIFIED_COMPARISON:
-        print_quantified_comparison(p, reinterpret_cast<const NodeQuantifiedComparison *>(node));
-        break;
-    case NODE_CAST: print_cast(p, reinterpret_cast<const NodeCast *>(node)); break;
-    case NODE_CASE: print_case(p, reinterpret_cast<const NodeCase *>(node)); break;
-    case NODE_WHEN_CLAUSE: {
-        auto *n = reinterpret_cast<const NodeWhenClause *>(node);
-        emit(p, " WHEN ");
-        print_node(p, n->condition);
-        emit(p, " THEN ");
-        print_node(p, n->result);
-        break;
-    }
-    case NODE_NULLIF: {
-        auto *n = reinterpret_cast<const NodeNullif *>(node);
-        emit(p, "NULLIF( ");
-        print_node(p, n->first);
-        emit(p, ", ");
-        print_node(p, n->second);
-        emit(p, ")");
-        break;
-    }
-    case NODE_COALESCE:
-        emit(p, "COALESCE( ");
-        print_list(p, reinterpret_cast<const NodeCoalesce *>(node)->arguments, ", ");
-        emit(p, ")");
-        break;
-    case NODE_SET_FUNCTION: print_set_function(p, reinterpret_cast<const NodeSetFunction *>(node)); break;
-    case NODE_SCALAR_FUNCTION: print_scalar_function(p, reinterpret_cast<const NodeScalarFunction *>(node)); break;
-    case NODE_TRIM_SPEC: print_trim_spec(p, reinterpret_cast<const NodeTrimSpec *>(node)); break;
-    case NODE_PRECISION: print_precision(p, reinterpret_cast<const NodePrecision *>(node)); break;
-    case NODE_INTERVAL_QUALIFIER: {
-        auto *n = reinterpret_cast<const NodeIntervalQualifier *>(node);
-        if (n->single) {
-            print_node(p, n->single);
-        } else {
-            print_node(p, n->start);
-            emit(p, " TO ");
-            print_node(p, n->end);
-        }
-        break;
-    }
-    case NODE_INTERVAL_FIELD: print_interval_field(p, reinterpret_cast<const NodeIntervalField *>(node)); break;
-    case NODE_DATA_TYPE: print_data_type(p, reinterpret_cast<const NodeDataType *>(node)); break;
-    default: return false;
-    }
-    return true;
+    print_node(p, n->start);
+    emit(p, " TO ");
+    print_node(p, n->end);
 }
 
 } // namespace kv_print
