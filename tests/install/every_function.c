@@ -1,7 +1,7 @@
 /*
 ** Built outside the tree against the installed <kvsupp.h> alone: calls
 ** every function of the memory, string, diagnostic, thread, calendar,
-** interval and literal families and checks what it gets back. Exits 0 when all is well.
+** interval, literal and printer families and checks what it gets back. Exits 0 when all is well.
 */
 #include <kvsupp.h>
 
@@ -163,6 +163,35 @@ static void catalogue(void)
     CHECK(execute_function(sql92_get_function_info(0), NULL, 0, NULL, 1, NULL) == NULL);
 }
 
+static int append_piece(const char *piece, void *context)
+{
+    strncat(context, piece, 63 - strlen(context));
+    return 0;
+}
+
+static void printer(void)
+{
+    MemHandle *h = kv_mem_alloc_handle(NULL);
+    NodeCommit *commit = newNode(sizeof(NodeCommit), NODE_COMMIT, h);
+    NodeList *request = newNode(sizeof(NodeList), NODE_LIST, h);
+    NodeExpression *marked = newNode(sizeof(NodeExpression), NODE_EXPRESSION, h);
+    char text[64] = "";
+    CHECK(commit && request && marked);
+    request->items = ListAppend(commit, ListAppend(commit, NULL, h), h);
+    CHECK(sql92_print_parse_tree(request, append_piece, text) == 0 && strcmp(text, "COMMIT WORK ; COMMIT WORK ") == 0);
+    marked->expression_class = KV_EXPR_OPERATOR;
+    marked->operator_code = KV_OP_EQUAL;
+    marked->left = (Node *)MakeInteger("1", h);
+    marked->right = (Node *)MakeInteger("2", h);
+    marked->print_as_true = 1;
+    text[0] = '\0';
+    CHECK(sql92_print_expression(marked, append_piece, text) == 0 && strcmp(text, " (0=0) ") == 0);
+    text[0] = '\0';
+    CHECK(sql92_print_expression_ex(marked, append_piece, text, KV_PRINT_MARKED) == 0 &&
+          strcmp(text, "( 1  = 2  )") == 0);
+    kv_mem_release_handle(h);
+}
+
 int main(void)
 {
     memory();
@@ -171,6 +200,7 @@ int main(void)
     threads_and_timeouts();
     dates_and_literals();
     catalogue();
+    printer();
     if (failures)
         return 1;
     puts("every function answered");
