@@ -3,7 +3,7 @@
 ** references, literal values, functions, CASE and CAST, interval qualifiers
 ** and data types. Left-deep chains of AND, OR and operators (a OR b OR c ...)
 ** print in a loop rather than a recursion; the tails of the chain, which
-** come out deepest first, are found again in passes over at most 256 links
+** come out deepest first, are found again in passes over at most 32 links
 ** held on the stack, so any chain prints in O(n log n) without allocating.
 */
 #include <algorithm>
@@ -84,7 +84,7 @@ static void print_link_tail(Printer &p, const NodeExpression *link, bool right_p
     }
 }
 
-constexpr std::size_t kLinksPerPass = 256;
+constexpr std::size_t kLinksPerPass = 32;  // 256 bytes of stack per pass
 
 // Prints the tails of `count` links from `top` (link number `top_index` of the
 // chain) downwards, deepest first. A short run is collected and printed
@@ -129,7 +129,10 @@ static void print_chain(Printer &p, const NodeExpression *top, bool positive)
     for (std::size_t i = 0; i < count && !p.stopped(); i++)
         emit(p, "( ");
     print_operand(p, node, positive && and_prefix == count);
-    print_tails(p, top, 0, count, and_prefix);
+    if (count == 1)  // the common case, without the pass's stack
+        print_link_tail(p, top, and_prefix == 1);
+    else
+        print_tails(p, top, 0, count, and_prefix);
 }
 
 void print_expression(Printer &p, const NodeExpression *e, bool positive)

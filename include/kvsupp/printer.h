@@ -59,8 +59,9 @@ typedef struct PrintContext {
 
 /* Result of an entry point whose tree nests deeper than KV_PRINT_MAX_DEPTH
    nodes: the printing stopped there, and the text output so far is not a
-   statement. Long left-deep chains of AND, OR and operators (a OR b OR c
-   ...) are printed without nesting and have no such limit. */
+   statement. At the bound the printer uses some 400 KB of stack. Long
+   left-deep chains of AND, OR and operators (a OR b OR c ...) are printed
+   without nesting and have no such limit. */
 #define KV_PRINT_TOO_DEEP (-2)
 #define KV_PRINT_MAX_DEPTH 2000
 
