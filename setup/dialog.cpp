@@ -28,6 +28,8 @@ struct DialogState {
     int lastTabIndex = 1;
     int exit_code = -1;
     DialogHooks hooks;
+    std::string refusal;  // what the last refused OK said
+    std::string failure;  // why OK failed
 };
 
 DialogState dialog;
@@ -92,12 +94,37 @@ void install_tab_handling()
     select_tab(1);
 }
 
+void refuse(const std::string &reason)
+{
+    dialog.refusal = reason;
+    tk::stop_alert(alert_title, reason);
+}
+
 bool database_given()
 {
     if (!field_text(database_field).empty()) return true;
-    tk::stop_alert(alert_title, "A target database must be specified");
+    refuse("A target database must be specified");
     select_tab(2);
     return false;
+}
+
+// OK: the database check, then the entry point's verdict.
+void accept()
+{
+    if (!database_given()) return;
+    std::string reason;
+    Acceptance verdict = dialog.hooks.accept ? dialog.hooks.accept(dialog.hooks.data, reason) : Acceptance::accepted;
+    if (verdict == Acceptance::refused) {
+        refuse(reason);
+        return;
+    }
+    if (verdict == Acceptance::failed) {
+        dialog.failure = reason.empty() ? "OK failed" : reason;
+        tk::stop_alert(alert_title, dialog.failure);
+    } else {
+        dialog.exit_code = 1;
+    }
+    tk::quit_event_loop();
 }
 
 void run_test()
@@ -115,10 +142,7 @@ tk::Status on_command(tk::Window *, std::uint32_t command, void *)
     } else if (command == command_test) {
         if (database_given()) run_test();
     } else if (command == tk::command_ok) {
-        if (!database_given()) return tk::Status::handled;
-        dialog.exit_code = 1;
-        if (dialog.hooks.accept) dialog.hooks.accept(dialog.hooks.data);
-        tk::quit_event_loop();
+        accept();
     } else if (command == tk::command_cancel) {
         dialog.exit_code = -1;
         tk::quit_event_loop();
@@ -128,31 +152,45 @@ tk::Status on_command(tk::Window *, std::uint32_t command, void *)
     return tk::Status::handled;
 }
 
+DialogOutcome outcome(tk::LoopEnd loop_end, std::string problem)
+{
+    if (loop_end == tk::LoopEnd::failed) return {DialogEnd::failed, std::move(problem)};
+    if (!dialog.failure.empty()) return {DialogEnd::failed, dialog.failure};
+    if (dialog.exit_code == 1) return {DialogEnd::ok, {}};
+    if (loop_end == tk::LoopEnd::unanswered)
+        return {DialogEnd::unanswered, dialog.refusal.empty() ? std::move(problem) : dialog.refusal};
+    return {DialogEnd::cancel, {}};
+}
+
 } // namespace
 
-int run_dialog(DialogMode mode, const DialogHooks &hooks)
+DialogOutcome run_dialog(DialogMode mode, const DialogHooks &hooks)
 {
     dialog = DialogState{};
     dialog.mode = mode;
     dialog.hooks = hooks;
     std::string resources = tk::resource_dir(bundle_identifier);
-    if (resources.empty()) return dialog.exit_code;
+    if (resources.empty())
+        return {DialogEnd::failed,
+                std::string("Cannot find the interface description files (") + bundle_identifier + ") of the module"};
     bool data_source = mode == DialogMode::data_source;
     std::string file = resources + (data_source ? "/ZUVazad.ui" : "/ZUVazadNoDsn.ui");
-    dialog.window = tk::create_window(file, data_source ? "Dialog" : "DialogNoDsn");
-    if (!dialog.window) return dialog.exit_code;
+    const char *window_name = data_source ? "Dialog" : "DialogNoDsn";
+    dialog.window = tk::create_window(file, window_name);
+    if (!dialog.window) return {DialogEnd::failed, "Cannot read the window " + std::string(window_name) + " of " + file};
 
     tk::install_command_handler(dialog.window, on_command, nullptr);
     if (hooks.fill) hooks.fill(hooks.data);
     tk::show_window(dialog.window);
     install_tab_handling();
-    tk::run_event_loop();
+    std::string problem;
+    tk::LoopEnd loop_end = tk::run_event_loop(problem);
 
     tk::hide_window(dialog.window);
     tk::dispose_window(dialog.window);
-    int exit_code = dialog.exit_code;
+    DialogOutcome result = outcome(loop_end, std::move(problem));
     dialog = DialogState{};
-    return exit_code;
+    return result;
 }
 
 std::string field_text(int number) { return tk::get_text(control(number)); }

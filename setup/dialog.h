@@ -32,17 +32,31 @@ enum ControlNumber : int {
     charset_field = 1403,
 };
 
+// What the entry point makes of OK: accepted (the dialog ends), refused (the
+// reason is shown and the dialog stays open for a correction), or failed
+// (the reason is shown and the dialog ends without success).
+enum class Acceptance { accepted, refused, failed };
+
 // What the entry point does around the dialog: fill its fields before it is
-// shown, and take them when OK is accepted (null: nothing).
+// shown, and take them when OK is pressed (null: nothing, accepted).
 struct DialogHooks {
     void (*fill)(void *data) = nullptr;
-    void (*accept)(void *data) = nullptr;
+    Acceptance (*accept)(void *data, std::string &reason) = nullptr;
     void *data = nullptr;
 };
 
-// Runs the dialog of `mode` to its end. Returns 1 after OK, -1 after Cancel
-// and when the window cannot be created.
-int run_dialog(DialogMode mode, const DialogHooks &hooks);
+// How the dialog ended: OK accepted; Cancel pressed; nobody answered it (its
+// events ran out, for example after OK was refused); or it failed: its
+// window could not be made, its events could not be read, or OK failed.
+enum class DialogEnd { ok, cancel, unanswered, failed };
+
+struct DialogOutcome {
+    DialogEnd end = DialogEnd::failed;
+    std::string reason;  // unanswered: the last refusal of OK, if any; failed: why
+};
+
+// Runs the dialog of `mode` to its end and says how it ended.
+DialogOutcome run_dialog(DialogMode mode, const DialogHooks &hooks);
 
 // Field access while the dialog runs, by data-source numbers. Texts are at
 // most 255 characters; values are flag states or item numbers.

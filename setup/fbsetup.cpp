@@ -2,232 +2,138 @@
 ** fbsetup's entry points: data-source requests from the ODBC installer
 ** (ConfigDSN, ConfigDriver), connection completion and error alerts for the
 ** driver (complete_info, complete_error), and the scrambled password form.
-** One table lists the data-source attributes in the order they are written,
-** with their odbc.ini keys, attribute-string keys, controls and ConnectInfo
-** fields; every path that reads or writes attributes walks it.
+** A request is checked whole before anything is shown; OK checks the fields
+** again and writes them through profile.cpp, which undoes a failed write.
+** Every outcome but success is FALSE with an installer error record.
 */
 #include "fbsetup.h"
+#include "attributes.h"
 #include "dialog.h"
+#include "profile.h"
 #include "toolkit.h"
 
 #include <sql.h>
 
 #include <algorithm>
-#include <array>
-#include <cctype>
-#include <climits>
 #include <cstddef>
-#include <cstdlib>
 #include <cstring>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <vector>
-
-#include <strings.h>
-
-#define FBSETUP_EXPORT __attribute__((visibility("default")))
 
 namespace fbsetup {
 namespace {
 
-constexpr std::string_view open_marker = "KVZ1:";  // five characters
-constexpr std::string_view close_marker = ":Z1";   // three characters
-constexpr std::string_view scramble_key = "zorv";
-constexpr std::size_t name_limit = 511;            // driver and data-source names
-constexpr std::size_t info_text_limit = 127;       // ConnectInfo texts
+constexpr std::size_t name_limit = 511;  // driver names
 
 constexpr BOOL succeeded = 1;
 constexpr BOOL failed = 0;
 
-enum class Kind { text, password, flag, choice };
-
-struct Attribute {
-    const char *ini_key;  // null for the data-source name, which names the section
-    const char *attribute_key;
-    Kind kind;
-    int control;
-    std::ptrdiff_t info;  // offset of the ConnectInfo field, -1 for none
-};
-
-#define INFO(field) std::ptrdiff_t(offsetof(ConnectInfo, field))
-
-// The data-source attributes in the order they are written.
-constexpr std::array<Attribute, 24> attribute_table = {{
-    {nullptr, "dsn", Kind::text, name_field, INFO(dsn)},
-    {"Description", "description", Kind::text, description_field, -1},
-    {"Database", "database", Kind::text, database_field, INFO(database)},
-    {"User", "user", Kind::text, user_field, INFO(user)},
-    {"Password", "password", Kind::password, password_field, INFO(password)},
-    {"Role", "role", Kind::text, role_field, INFO(role)},
-    {"Dialect", "dialect", Kind::choice, dialect_menu, INFO(dialect)},
-    {"Uidoverride", "uidoverride", Kind::flag, 1302, -1},
-    {"Dquote", "dquote", Kind::flag, 1303, INFO(dquote)},
-    {"Oldmetadata", "oldmetadata", Kind::flag, 1304, INFO(oldmetadata)},
-    {"Readonly", "readonly", Kind::flag, 1305, INFO(readonly)},
-    {"Execproc", "execproc", Kind::flag, 1306, INFO(execproc)},
-    {"Commitselect", "commitselect", Kind::flag, 1307, INFO(commitselect)},
-    {"Flushcommit", "flushcommit", Kind::flag, 1308, INFO(flushcommit)},
-    {"Withschema", "withschema", Kind::flag, 1309, INFO(withschema)},
-    {"Nullschema", "nullschema", Kind::flag, 1310, INFO(nullschema)},
-    {"Padvarchar", "padvarchar", Kind::flag, 1311, INFO(padvarchar)},
-    {"Withdefault", "withdefault", Kind::flag, 1312, INFO(withdefault)},
-    {"Fixprecision", "fixprecision", Kind::flag, 1313, INFO(fixprecision)},
-    {"Simpleunicode", "simpleunicode", Kind::flag, 1314, INFO(simpleunicode)},
-    {"Wchardefaultc", "wchardefaultc", Kind::flag, 1315, INFO(wchardefaultc)},
-    {"Nowait", "nowait", Kind::flag, nowait_box, INFO(nowait)},
-    {"Txnmode", "txnmode", Kind::choice, txnmode_menu, INFO(txnmode)},
-    {"Charset", "charset", Kind::text, charset_field, INFO(charset)},
-}};
-
-#undef INFO
-
 // What the entry point that runs the dialog hands to its hooks.
 struct BundleState {
     std::string driver;
-    std::string dsn;
+    std::string dsn;                 // given by the request: the name field is read-only
     UWORD config_mode = ODBC_BOTH_DSN;
-    const char *attributes = nullptr;  // ConfigDSN: the attribute string
-    ConnectInfo *info = nullptr;       // complete_info: the record being completed
+    Values values;                   // ConfigDSN: what fills the dialog
+    std::optional<Section> before;   // ConfigDSN: the section as stored, if any
+    bool in_place = false;           // ConfigDSN: update the stored section
+    ConnectInfo *info = nullptr;     // complete_info: the record being completed
     bool data_source_mode = true;
 };
 
 BundleState state;
-std::mutex one_dialog;  // the dialog and `state` serve one caller at a time
+// The toolkit, the dialog and `state` serve one caller at a time: every entry
+// point that shows something holds this lock.
+std::mutex one_dialog;
 
-// Attribute strings: NUL-ended key=value entries, ended by an empty entry.
-template <typename Visit> void for_each_entry(const char *attributes, Visit visit)
+void post_error(DWORD code, const std::string &message) { SQLPostInstallerError(code, message.c_str()); }
+
+BOOL refuse(const Refusal &refusal)
 {
-    for (const char *entry = attributes; entry && *entry; entry += std::strlen(entry) + 1) visit(entry);
+    if (!refusal.text.empty()) post_error(refusal.code, refusal.text);
+    return failed;
 }
 
-// The value of `entry` when its key is `key` (any case), else null.
-const char *value_for(const char *entry, const char *key)
-{
-    std::size_t length = std::strlen(key);
-    if (strncasecmp(entry, key, length) != 0 || entry[length] != '=') return nullptr;
-    return entry + length + 1;
-}
-
-std::string_view without_semicolon(std::string_view name)
-{
-    if (!name.empty() && name.back() == ';') name.remove_suffix(1);
-    return name;
-}
-
-std::int32_t decimal(const char *text)
-{
-    long n = std::strtol(text, nullptr, 10);
-    return std::int32_t(std::clamp<long>(n, INT32_MIN, INT32_MAX));
-}
-
-std::string data_source_name(const char *attributes)
-{
-    std::string_view name;
-    for_each_entry(attributes, [&](const char *entry) {
-        if (const char *value = value_for(entry, "dsn")) name = value;
-    });
-    return std::string(without_semicolon(name).substr(0, name_limit));
-}
-
-bool is_hex(std::string_view text)
-{
-    return std::all_of(text.begin(), text.end(), [](char c) { return std::isxdigit(static_cast<unsigned char>(c)); });
-}
-
-int hex_value(char c) { return c <= '9' ? c - '0' : (c | 0x20) - 'a' + 10; }
-
-unsigned char swap_halves(unsigned char b) { return static_cast<unsigned char>((b << 4) | (b >> 4)); }
-
-std::string scramble(std::string_view password)
-{
-    static constexpr char digits[] = "0123456789abcdef";
-    std::string out(open_marker);
-    for (std::size_t i = 0; i < password.size(); ++i) {
-        unsigned char b = swap_halves(static_cast<unsigned char>(password[i]));
-        b ^= static_cast<unsigned char>(scramble_key[i % scramble_key.size()]);
-        out += digits[b >> 4];
-        out += digits[b & 15];
-    }
-    out += close_marker;
-    return out;
-}
-
-// Any text but our own scrambled form comes back unchanged.
-std::string unscramble(std::string_view text)
-{
-    if (text.size() < open_marker.size() + close_marker.size() || !text.starts_with(open_marker) ||
-        !text.ends_with(close_marker))
-        return std::string(text);
-    std::string_view hex = text.substr(open_marker.size(), text.size() - open_marker.size() - close_marker.size());
-    if (hex.size() % 2 != 0 || !is_hex(hex)) return std::string(text);
-    std::string out;
-    for (std::size_t i = 0; i < hex.size() / 2; ++i) {
-        auto b = static_cast<unsigned char>(hex_value(hex[2 * i]) << 4 | hex_value(hex[2 * i + 1]));
-        b ^= static_cast<unsigned char>(scramble_key[i % scramble_key.size()]);
-        out += char(swap_halves(b));
-    }
-    return out;
-}
-
-void post_error(DWORD code, const char *message) { SQLPostInstallerError(code, message); }
-
-// Shows one attribute value given as text (attribute string) in its control.
-void show_attribute(const Attribute &a, const char *value)
+// Shows one attribute's value, already checked, in its control.
+void show_attribute(const Attribute &a, const std::string &value)
 {
     switch (a.kind) {
-    case Kind::text:
-        set_field_text(a.control, a.control == name_field ? without_semicolon(value) : value);
-        break;
+    case Kind::text: set_field_text(a.control, value); break;
     case Kind::password: set_field_password(a.control, unscramble(value)); break;
-    case Kind::flag:
-    case Kind::choice: set_field_value(a.control, decimal(value)); break;
+    case Kind::flag: set_field_value(a.control, parse_flag(value).value_or(0)); break;
+    case Kind::choice: set_field_value(a.control, parse_choice(value, a.items).value_or(1)); break;
     }
-}
-
-void fill_from_attributes()
-{
-    set_name_read_only();
-    for_each_entry(state.attributes, [](const char *entry) {
-        for (const Attribute &a : attribute_table) {
-            if (const char *value = value_for(entry, a.attribute_key)) {
-                show_attribute(a, value);
-                break;
-            }
-        }
-    });
 }
 
 void fill_data_source(void *)
 {
-    if (!state.dsn.empty()) {
-        fill_from_attributes();
-        return;
-    }
     set_field_value(txnmode_menu, 1);
     set_field_value(dialect_menu, 3);
+    if (state.dsn.empty()) return;
+    set_name_read_only();
+    for (std::size_t row = 0; row < attribute_count; ++row)
+        if (state.values[row]) show_attribute(attribute_table[row], *state.values[row]);
 }
 
-// The text of one attribute as odbc.ini stores it.
-std::string stored_value(const Attribute &a)
+// The text of one attribute as odbc.ini stores it; nullopt stores nothing
+// (an empty password: the driver asks for it when connecting).
+std::optional<std::string> stored_value(const Attribute &a)
 {
     switch (a.kind) {
     case Kind::text: return field_text(a.control);
-    case Kind::password: return scramble(field_password(a.control));
+    case Kind::password: {
+        std::string password = field_password(a.control);
+        if (password.empty()) return std::nullopt;
+        return scramble(password);
+    }
     case Kind::flag: return field_value(a.control) ? "1" : "0";
     case Kind::choice: return std::to_string(field_value(a.control));
+    }
+    return std::nullopt;
+}
+
+// The fields as attribute values, for the same checks as a request's values.
+Values field_values()
+{
+    Values values;
+    for (std::size_t row = 1; row < attribute_count; ++row) {
+        const Attribute &a = attribute_table[row];
+        if (a.kind == Kind::text) values[row] = field_text(a.control);
+        if (a.kind == Kind::password) values[row] = field_password(a.control);
+    }
+    return values;
+}
+
+// The data source the dialog names: the request's, or the one typed for a
+// new data source, which must not be another driver's.
+Refusal target_name(std::string &name)
+{
+    name = state.dsn.empty() ? std::string(trimmed(field_text(name_field))) : state.dsn;
+    if (Refusal r = check_name(name)) return r;
+    if (state.dsn.empty()) {
+        state.before = read_section(state.config_mode, name);
+        if (!free_for_driver(state.config_mode, state.before, state.driver))
+            return {ODBC_ERROR_INVALID_DSN, "A data source named " + name + " already exists for another driver"};
     }
     return {};
 }
 
-void write_data_source(void *)
+Acceptance accept_data_source(void *, std::string &reason)
 {
-    std::string dsn = field_text(name_field);
-    SQLWriteDSNToIni(dsn.c_str(), state.driver.c_str());
-    for (const Attribute &a : attribute_table) {
-        if (!a.ini_key) continue;
-        SQLSetConfigMode(state.config_mode);
-        SQLWritePrivateProfileString(dsn.c_str(), a.ini_key, stored_value(a).c_str(), "odbc.ini");
+    std::string name;
+    Refusal refusal = target_name(name);
+    if (!refusal) refusal = check_values(field_values());
+    if (refusal) {
+        reason = refusal.text;
+        return Acceptance::refused;
     }
+    std::vector<Entry> entries;
+    for (const Attribute &a : attribute_table)
+        if (a.ini_key) entries.emplace_back(a.ini_key, stored_value(a));
+    refusal = write_data_source(state.config_mode, name, state.driver, entries, state.before, state.in_place);
+    reason = refusal.text;
+    return refusal ? Acceptance::failed : Acceptance::accepted;
 }
 
 char *info_text(ConnectInfo *info, const Attribute &a) { return reinterpret_cast<char *>(info) + a.info; }
@@ -236,14 +142,9 @@ std::int32_t &info_number(ConnectInfo *info, const Attribute &a)
     return *reinterpret_cast<std::int32_t *>(reinterpret_cast<char *>(info) + a.info);
 }
 
-std::string_view bounded(const char *field) { return {field, strnlen(field, info_text_limit + 1)}; }
+std::string_view bounded(const char *field) { return cut_message({field, strnlen(field, info_text_limit + 1)}, info_text_limit); }
 
-void copy_info_text(char *field, std::string_view text)
-{
-    text = cut_message(text, info_text_limit);
-    std::memcpy(field, text.data(), text.size());
-    field[text.size()] = '\0';
-}
+bool info_row(const Attribute &a) { return a.info >= 0 && (a.control != name_field || state.data_source_mode); }
 
 void fill_from_info(void *)
 {
@@ -251,11 +152,13 @@ void fill_from_info(void *)
     if (state.data_source_mode) {
         set_name_read_only();
         char description[128] = "";
+        SQLSetConfigMode(state.config_mode);
         SQLGetPrivateProfileString(info->dsn, "Description", "", description, sizeof description, "odbc.ini");
-        set_field_text(description_field, description);
+        SQLSetConfigMode(state.config_mode);
+        set_field_text(description_field, cut_message(description, info_text_limit));
     }
     for (const Attribute &a : attribute_table) {
-        if (a.info < 0 || (a.control == name_field && !state.data_source_mode)) continue;
+        if (!info_row(a)) continue;
         switch (a.kind) {
         case Kind::text: set_field_text(a.control, bounded(info_text(info, a))); break;
         case Kind::password: set_field_password(a.control, unscramble(bounded(info_text(info, a)))); break;
@@ -265,50 +168,88 @@ void fill_from_info(void *)
     }
 }
 
-// The password goes back scrambled; one too long for the scrambled form to
-// fit the record goes back plain, which decrypt_pw also accepts.
-void store_password(char *field, const std::string &password)
+// The text a ConnectInfo field gets for one control: the password scrambled,
+// or plain when its scrambled form does not fit (decrypt_pw takes both).
+std::string info_value(const Attribute &a)
 {
+    if (a.kind != Kind::password) return field_text(a.control);
+    std::string password = field_password(a.control);
     std::string scrambled = scramble(password);
-    copy_info_text(field, scrambled.size() <= info_text_limit ? scrambled : password);
+    return scrambled.size() <= info_text_limit ? scrambled : password;
 }
 
-void collect_info(void *)
+// OK in complete_info: every text must fit its 128-byte field whole; a cut
+// value would connect with the wrong settings.
+Acceptance collect_info(void *, std::string &reason)
 {
-    ConnectInfo *info = state.info;
+    std::vector<std::pair<const Attribute *, std::string>> texts;
     for (const Attribute &a : attribute_table) {
-        if (a.info < 0 || (a.control == name_field && !state.data_source_mode)) continue;
-        switch (a.kind) {
-        case Kind::text: copy_info_text(info_text(info, a), field_text(a.control)); break;
-        case Kind::password: store_password(info_text(info, a), field_password(a.control)); break;
-        case Kind::flag: info_number(info, a) = field_value(a.control) ? 1 : 0; break;
-        case Kind::choice: info_number(info, a) = field_value(a.control); break;
+        if (!info_row(a) || (a.kind != Kind::text && a.kind != Kind::password)) continue;
+        texts.emplace_back(&a, info_value(a));
+        if (texts.back().second.size() > info_text_limit) {
+            reason = std::string("The ") + a.ini_key + " is too long for the connection: at most " +
+                     std::to_string(info_text_limit) + " bytes";
+            return Acceptance::refused;
         }
     }
+    ConnectInfo *info = state.info;
+    for (const auto &[a, text] : texts) std::memcpy(info_text(info, *a), text.c_str(), text.size() + 1);
+    for (const Attribute &a : attribute_table) {
+        if (!info_row(a)) continue;
+        if (a.kind == Kind::flag) info_number(info, a) = field_value(a.control) ? 1 : 0;
+        if (a.kind == Kind::choice) info_number(info, a) = field_value(a.control);
+    }
+    return Acceptance::accepted;
 }
 
-BOOL remove_data_source()
+BOOL remove_request(const char *attributes)
 {
-    if (state.dsn.empty()) {
+    std::string name = name_in_attribute_string(attributes);
+    if (name.empty()) {
         post_error(ODBC_ERROR_INVALID_NAME, "Invalid DSN Specified to ODBC_REMOVE_DSN");
         return failed;
     }
-    if (SQLRemoveDSNFromIni(state.dsn.c_str())) return succeeded;
-    // Pass the installer's own records on. All are read before any is posted
-    // again, so that a record posted here is not read back as another one.
-    struct Record {
-        DWORD code;
-        std::string message;
-    };
-    std::vector<Record> records;
-    for (WORD i = 1; i <= 8; ++i) {
-        DWORD code = 0;
-        char message[512] = "";
-        WORD length = 0;
-        SQLRETURN rc = SQLInstallerError(i, &code, message, sizeof message, &length);
-        if (rc == SQL_SUCCESS || rc == SQL_SUCCESS_WITH_INFO) records.push_back({code, message});
+    Section stored;
+    if (Refusal r = check_name(name)) return refuse(r);
+    if (Refusal r = find_own_data_source(state.config_mode, name, state.driver, stored)) return refuse(r);
+    if (Refusal r = remove_data_source(state.config_mode, name)) return refuse(r);
+    return succeeded;
+}
+
+// Gathers what the dialog starts from: for a configure the stored section,
+// then the attribute string over it. Refuses what cannot be shown or written.
+Refusal prepare_request(WORD request, const char *attributes)
+{
+    Values given;
+    if (Refusal r = read_attribute_string(attributes, given)) return r;
+    state.dsn = given[name_row].value_or("");
+    if (request == ODBC_CONFIG_DSN) {
+        if (state.dsn.empty()) return {ODBC_ERROR_INVALID_DSN, "Invalid DSN Specified to ODBC_CONFIG_DSN"};
+        Section stored;
+        if (Refusal r = find_own_data_source(state.config_mode, state.dsn, state.driver, stored)) return r;
+        read_stored_section(stored, state.values);
+        state.before = std::move(stored);
+        state.in_place = true;
+    } else if (!state.dsn.empty()) {
+        state.before = read_section(state.config_mode, state.dsn);
+        if (!free_for_driver(state.config_mode, state.before, state.driver))
+            return {ODBC_ERROR_INVALID_DSN, "A data source named " + state.dsn + " already exists for another driver"};
+    } else {
+        return {};  // a new data source without a name starts as the dialog comes
     }
-    for (const Record &r : records) post_error(r.code, r.message.c_str());
+    for (std::size_t row = 0; row < attribute_count; ++row)
+        if (given[row]) state.values[row] = std::move(given[row]);
+    return check_values(state.values);
+}
+
+BOOL dialog_result(const DialogOutcome &outcome)
+{
+    switch (outcome.end) {
+    case DialogEnd::ok: return succeeded;
+    case DialogEnd::cancel: post_error(ODBC_ERROR_USER_CANCELED, "The dialog was cancelled"); return failed;
+    case DialogEnd::unanswered:
+    case DialogEnd::failed: post_error(ODBC_ERROR_REQUEST_FAILED, outcome.reason); return failed;
+    }
     return failed;
 }
 
@@ -330,18 +271,28 @@ FBSETUP_EXPORT BOOL INSTAPI ConfigDSN(HWND, WORD request, LPCSTR driver, LPCSTR 
         post_error(ODBC_ERROR_INVALID_NAME, "Invalid lpszAttributes");
         return failed;
     }
+    std::string driver_name(driver ? driver : "");
+    if (driver_name.empty() || driver_name.size() > name_limit || has_line_break(driver_name)) {
+        post_error(ODBC_ERROR_INVALID_NAME, "Invalid driver name");
+        return failed;
+    }
     std::lock_guard<std::mutex> lock(one_dialog);
     state = BundleState{};
     SQLGetConfigMode(&state.config_mode);
-    state.dsn = data_source_name(attrs);
-    if (request == ODBC_REMOVE_DSN) return remove_data_source();
-
-    state.driver = std::string(driver ? driver : "").substr(0, name_limit);
-    state.attributes = attrs;
-    state.data_source_mode = true;
-    run_dialog(DialogMode::data_source, DialogHooks{fill_data_source, write_data_source, nullptr});
+    state.driver = driver_name;
+    // Reading creates a missing user odbc.ini: make it private first.
+    create_private_user_file(state.config_mode);
+    BOOL result = failed;
+    if (request == ODBC_REMOVE_DSN) {
+        result = remove_request(attrs);
+    } else if (Refusal r = prepare_request(request, attrs)) {
+        result = refuse(r);
+    } else {
+        state.data_source_mode = true;
+        result = dialog_result(run_dialog(DialogMode::data_source, DialogHooks{fill_data_source, accept_data_source, nullptr}));
+    }
     state = BundleState{};
-    return succeeded;
+    return result;
 }
 
 FBSETUP_EXPORT BOOL INSTAPI ConfigDriver(HWND, WORD request, LPCSTR, LPCSTR, LPSTR message, WORD message_max,
@@ -371,15 +322,16 @@ FBSETUP_EXPORT int complete_info(ConnectInfo *info)
     ConnectInfo completed = *info;
     state.info = &completed;
     DialogMode mode = state.data_source_mode ? DialogMode::data_source : DialogMode::connection_only;
-    int exit_code = run_dialog(mode, DialogHooks{fill_from_info, collect_info, nullptr});
+    DialogOutcome outcome = run_dialog(mode, DialogHooks{fill_from_info, collect_info, nullptr});
     state = BundleState{};
-    if (exit_code != 1) return SQL_NO_DATA;
+    if (outcome.end != DialogEnd::ok) return SQL_NO_DATA;
     *info = completed;
     return 0;
 }
 
 FBSETUP_EXPORT int complete_error(const char *message)
 {
+    std::lock_guard<std::mutex> lock(one_dialog);
     return tk::stop_alert(alert_title, cut_message(message ? message : "", 255));
 }
 

@@ -4,7 +4,16 @@
 ** The ODBC installer library loads it and calls ConfigDSN and ConfigDriver
 ** (declared by <odbcinst.h>) to add, configure and remove data sources; the
 ** driver calls complete_info to let the user complete a connection's settings
-** and complete_error to show an error. The module keeps one dialog at a time.
+** and complete_error to show an error. unixODBC's configuration tools read
+** the attribute list through ODBCINSTGetProperties (<odbcinstext.h>). The
+** module keeps one dialog at a time; its entry points wait for each other.
+**
+** ConfigDSN returns TRUE only when the data source was written or removed;
+** otherwise FALSE with an installer error record (SQLInstallerError): 5 bad
+** request; 7 no attributes, no name to remove or a bad driver name; 8 a
+** value refused; 9 a name refused or missing, or a data source that does not
+** exist or is another driver's; 16 Cancel; 11 anything else that stopped it
+** (the text says what).
 */
 #ifndef FBSETUP_H
 #define FBSETUP_H
@@ -47,15 +56,20 @@ typedef struct ConnectInfo {
 } ConnectInfo;
 
 /* Shows the settings of `info` in the dialog. Returns 0 after OK with `info`
-** filled in, 100 (SQL_NO_DATA) after Cancel with `info` untouched. */
+** filled in, 100 (SQL_NO_DATA) after Cancel, or when the dialog cannot be
+** shown, with `info` untouched. OK refuses a text that does not fit its
+** field whole. */
 int complete_info(ConnectInfo *info);
 
-/* Shows `message` (at most 255 characters are shown) in a stop alert titled
-** "Kestrova Firebird ODBC Driver"; returns the alert's status, 0. */
+/* Shows `message` (at most 255 bytes, cut between characters) in a stop
+** alert titled "Kestrova Firebird ODBC Driver"; returns the alert's status,
+** 0. Waits while another thread has a dialog open. */
 int complete_error(const char *message);
 
 /* Writes the scrambled form of `password` to `out`, which must hold
-** 2 * strlen(password) + 9 bytes. Returns `out`. */
+** 2 * strlen(password) + 9 bytes. Returns `out`. The form is reversible
+** obfuscation with a fixed key, not encryption: anyone who can read odbc.ini
+** can recover the password. */
 char *encrypt_pw(const char *password, char *out);
 
 /* Writes the password of the scrambled form `text` to `out`; any other text is

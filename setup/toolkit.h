@@ -57,7 +57,8 @@ std::int32_t get_value(const Control *control);
 void set_value(Control *control, std::int32_t value);
 
 // Texts of text fields; the password text of a password field. Setting cuts
-// the text to the field's maximum length.
+// the text to the field's maximum length in characters, never inside a
+// UTF-8 sequence.
 std::string get_text(const Control *control);
 void set_text(Control *control, std::string_view text);
 std::string get_password(const Control *control);
@@ -79,8 +80,13 @@ void advance_focus(Window *window);
 void install_command_handler(Window *window, CommandHandler handler, void *data);
 void install_control_hit_handler(Control *control, ControlHitHandler handler, void *data);
 
-// Runs the application event loop until quit_event_loop is called.
-void run_event_loop();
+// How an event loop ended: quit by a handler; given up because nobody
+// answered the window (the back-end sent Cancel itself); or not run at all.
+enum class LoopEnd { quit, unanswered, failed };
+
+// Runs the application event loop until quit_event_loop is called. When it
+// ends otherwise, `problem` says why in a sentence.
+LoopEnd run_event_loop(std::string &problem);
 void quit_event_loop();
 
 // Shows a stop alert with one button; returns 0 once it is dismissed.

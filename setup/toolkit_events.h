@@ -70,12 +70,15 @@ bool parse_event_script(const std::string &text, std::vector<Event> &events, std
 // codes such as "Next"; 0 for anything else.
 std::uint32_t command_by_name(std::string_view name);
 
-// What tests can see.
+// What tests can see. Alerts are kept only while recording is on (off at
+// start), and only the latest alert_memory of them.
 struct Alert {
     std::string title;
     std::string message;
 };
-const std::vector<Alert> &alerts();
+inline constexpr std::size_t alert_memory = 64;
+void record_alerts(bool on);
+std::vector<Alert> alerts();
 void clear_alerts();
 
 Window *front_window();

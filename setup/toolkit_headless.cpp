@@ -1,8 +1,9 @@
 /*
 ** The headless back-end of the toolkit. Windows and controls live in memory;
 ** the event loop plays events from the chosen event source and hands them to
-** the handlers the dialog installed. Alerts are recorded and written to
-** standard error. One event loop runs at a time, as with a real application.
+** the handlers the dialog installed. Alerts are written to standard error
+** (and kept for tests that ask). One event loop runs at a time, as with a
+** real application; the caller serialises its use.
 */
 #include "toolkit_events.h"
 #include "toolkit_headless.h"
@@ -11,9 +12,13 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <cerrno>
 #include <cstdlib>
+#include <cstring>
+#include <deque>
 #include <filesystem>
 #include <fstream>
+#include <mutex>
 #include <sstream>
 
 #ifndef FBSETUP_DATA_FROM_LIB
@@ -27,9 +32,21 @@ struct Toolkit {
     std::vector<Window *> shown;  // front window last
     bool quit = false;
     EventSource *source = nullptr;
-    std::vector<Alert> alerts;
     Status last_status = Status::handled;
 };
+
+// The alerts tests asked to keep, newest last.
+struct AlertMemory {
+    std::mutex lock;
+    bool recording = false;
+    std::deque<Alert> kept;
+};
+
+AlertMemory &alert_memory_store()
+{
+    static AlertMemory memory;
+    return memory;
+}
 
 Toolkit &toolkit()
 {
@@ -129,7 +146,9 @@ bool read_file(const std::string &path, std::string &text)
 }
 
 // The events of the script named by the environment, or the unattended OK.
-std::vector<Event> default_events()
+// A script that cannot be read or has a faulty line gives no events and a
+// problem naming the file (and the line).
+std::vector<Event> default_events(std::string &problem)
 {
     std::vector<Event> events;
     const char *path = std::getenv(event_script_variable);
@@ -138,13 +157,27 @@ std::vector<Event> default_events()
         return events;
     }
     std::string text, error;
+    errno = 0;
     if (!read_file(path, text)) {
-        note(std::string("cannot read the event script ") + path);
+        int cause = errno;
+        problem = std::string("Cannot read the event script ") + path;
+        if (cause) problem += std::string(": ") + std::strerror(cause);
     } else if (!parse_event_script(text, events, error)) {
-        note(std::string(path) + ": " + error);
+        problem = std::string("Event script ") + path + ", " + error;
         events.clear();
     }
     return events;
+}
+
+// The longest start of `text` of at most `limit` characters.
+std::string_view first_characters(std::string_view text, std::size_t limit)
+{
+    std::size_t count = 0;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        if ((static_cast<unsigned char>(text[i]) & 0xC0) == 0x80) continue;
+        if (count++ == limit) return text.substr(0, i);
+    }
+    return text;
 }
 
 std::filesystem::path module_directory()
@@ -236,7 +269,7 @@ std::string get_text(const Control *control)
 
 void set_text(Control *control, std::string_view text)
 {
-    if (control && control->kind == ControlKind::text) control->text = text.substr(0, control->max_length);
+    if (control && control->kind == ControlKind::text) control->text = first_characters(text, control->max_length);
 }
 
 std::string get_password(const Control *control)
@@ -246,7 +279,8 @@ std::string get_password(const Control *control)
 
 void set_password(Control *control, std::string_view text)
 {
-    if (control && control->kind == ControlKind::password) control->text = text.substr(0, control->max_length);
+    if (control && control->kind == ControlKind::password)
+        control->text = first_characters(text, control->max_length);
 }
 
 void show(Control *control) { if (control) control->visible = true; }
@@ -312,11 +346,12 @@ void install_control_hit_handler(Control *control, ControlHitHandler handler, vo
     control->hit_data = data;
 }
 
-void run_event_loop()
+LoopEnd run_event_loop(std::string &problem)
 {
     Toolkit &tk = toolkit();
     tk.quit = false;
-    EventList fallback(tk.source ? std::vector<Event>() : default_events());
+    EventList fallback(tk.source ? std::vector<Event>() : default_events(problem));
+    if (!problem.empty()) return LoopEnd::failed;
     EventSource *source = tk.source ? tk.source : &fallback;
     bool cancel_sent = false;
     Event event;
@@ -334,20 +369,45 @@ void run_event_loop()
         }
     }
     tk.quit = false;
+    if (!cancel_sent) return LoopEnd::quit;
+    problem = "Nobody answered the dialog: its events ran out before it was closed";
+    return LoopEnd::unanswered;
 }
 
 void quit_event_loop() { toolkit().quit = true; }
 
 int stop_alert(std::string_view title, std::string_view message)
 {
-    toolkit().alerts.push_back(Alert{std::string(title), std::string(message)});
     std::fprintf(stderr, "fbsetup alert [%.*s]: %.*s\n", int(title.size()), title.data(), int(message.size()),
                  message.data());
+    AlertMemory &memory = alert_memory_store();
+    std::lock_guard<std::mutex> hold(memory.lock);
+    if (!memory.recording) return 0;
+    if (memory.kept.size() == alert_memory) memory.kept.pop_front();
+    memory.kept.push_back(Alert{std::string(title), std::string(message)});
     return 0;
 }
 
-const std::vector<Alert> &alerts() { return toolkit().alerts; }
-void clear_alerts() { toolkit().alerts.clear(); }
+void record_alerts(bool on)
+{
+    AlertMemory &memory = alert_memory_store();
+    std::lock_guard<std::mutex> hold(memory.lock);
+    memory.recording = on;
+}
+
+std::vector<Alert> alerts()
+{
+    AlertMemory &memory = alert_memory_store();
+    std::lock_guard<std::mutex> hold(memory.lock);
+    return {memory.kept.begin(), memory.kept.end()};
+}
+
+void clear_alerts()
+{
+    AlertMemory &memory = alert_memory_store();
+    std::lock_guard<std::mutex> hold(memory.lock);
+    memory.kept.clear();
+}
 
 Window *front_window()
 {

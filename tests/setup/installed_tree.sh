@@ -16,8 +16,8 @@ for ui in ZUVazad.ui ZUVazadNoDsn.ui; do
     [ -f "$work/prefix/share/com.kestrova.fbsetup/$ui" ] || { echo "$ui was not installed"; exit 1; }
 done
 [ -f "$work/prefix/include/fbsetup.h" ] || { echo "fbsetup.h was not installed"; exit 1; }
-exported=$(nm -D --defined-only "$module" | awk '{print $3}' | sort | tr '\n' ' ')
-[ "$exported" = "ConfigDSN ConfigDriver complete_error complete_info decrypt_pw encrypt_pw " ] ||
+exported=$(nm -D --defined-only "$module" | awk '{print $3}' | LC_ALL=C sort | tr '\n' ' ')
+[ "$exported" = "ConfigDSN ConfigDriver ODBCINSTGetProperties complete_error complete_info decrypt_pw encrypt_pw " ] ||
     { echo "fbsetup.so exports more or less than its entry points: $exported"; exit 1; }
 
 export ODBCSYSINI="$work" ODBCINI="$work/odbc.ini"

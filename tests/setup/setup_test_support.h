@@ -11,6 +11,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <map>
 #include <string>
 #include <utility>
@@ -71,6 +72,27 @@ inline std::vector<std::pair<std::string, std::string>> read_section(const std::
         if (inside && eq != std::string::npos) keys.emplace_back(trim(line.substr(0, eq)), trim(line.substr(eq + 1)));
     }
     return keys;
+}
+
+inline std::string file_bytes(const std::string &path)
+{
+    std::ifstream in(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+// Puts `text` in the user odbc.ini at `path` and has the installer rewrite it
+// once (setting `key` of `section` to `value`, which it should already hold).
+// The write also makes unixODBC forget what it cached of the file: it keeps
+// values it read for a while and drops them only on its own writes. Returns
+// the bytes on disk then.
+inline std::string store_user_sources(const std::string &path, const std::string &text, const char *section,
+                                      const char *key, const char *value)
+{
+    write_file(path, text);
+    SQLSetConfigMode(ODBC_USER_DSN);
+    SQLWritePrivateProfileString(section, key, value, "odbc.ini");
+    SQLSetConfigMode(ODBC_BOTH_DSN);
+    return file_bytes(path);
 }
 
 struct InstallerError {

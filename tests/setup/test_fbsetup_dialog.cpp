@@ -5,15 +5,18 @@
 #include "connect_test.h"
 #include "dialog.h"
 #include "fbsetup.h"
+#include "profile.h"
 #include "setup_test_support.h"
 #include "toolkit_events.h"
 #include "toolkit_headless.h"
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <cstring>
 #include <functional>
 #include <memory>
+#include <thread>
 
 using namespace setup_test;
 using tk::Event;
@@ -68,12 +71,15 @@ protected:
     void SetUp() override
     {
         use_fresh_odbc_files();
+        tk::record_alerts(true);
         tk::clear_alerts();
     }
     void TearDown() override
     {
         tk::set_event_source(nullptr);
         fbsetup::set_attach_function(nullptr);
+        fbsetup::installer_calls() = fbsetup::InstallerCalls{};
+        tk::record_alerts(false);
     }
 
     BOOL config_dsn(WORD request, const std::vector<std::string> &entries, std::vector<Event> events)
@@ -230,7 +236,10 @@ TEST_F(SetupDialog, CancelWritesNothing)
         type("KVFB-1102", "changed"),
         command("Cancel"),
     });
-    EXPECT_TRUE(ok) << "the request succeeds whatever button ends the dialog";
+    EXPECT_FALSE(ok);
+    InstallerError last = last_installer_error();
+    EXPECT_EQ(last.code, DWORD(ODBC_ERROR_USER_CANCELED));
+    EXPECT_EQ(last.message, "The dialog was cancelled");
     EXPECT_TRUE(section("Sales").empty());
 }
 
@@ -284,15 +293,16 @@ TEST_F(SetupDialog, NewDataSourceStartsWithDefaultChoicesAndEditableName)
     });
 }
 
-// Attributes fill the dialog: prefix keys in any case, the last "dsn" wins
-// without its ';', passwords scrambled or plain, other keys ignored.
+// Attributes fill the dialog: keys in any case with blanks around them, the
+// last "dsn" wins without its ';', UID and PWD stand for User and Password,
+// passwords scrambled or plain, flags as words, other keys ignored.
 TEST_F(SetupDialog, AttributeStringFillsTheDialog)
 {
     char scrambled[64];
     encrypt_pw("s3cret", scrambled);
-    config_dsn(ODBC_CONFIG_DSN,
-               {"DSN=First", "DATABASE=/data/x.fdb", "Dialect=1", "txnmode=2", "dsn=Sales;", "user=ann",
-                std::string("password=") + scrambled, "dquote=1", "readonly=7", "nowait=0", "charset=WIN1252",
+    config_dsn(ODBC_ADD_DSN,
+               {"DSN=First", "DATABASE=/data/x.fdb", "Dialect=1", "txnmode=2", "dsn=Sales;", "UID=ann",
+                std::string("PWD=") + scrambled, "dquote=1", "readonly=yes", "nowait=OFF", " charset = WIN1252 ",
                 "databasefile=/not/this.fdb", "unknown=1", "role", "Description=Monthly figures"},
                {
                    call([&] {
@@ -315,6 +325,7 @@ TEST_F(SetupDialog, AttributeStringFillsTheDialog)
                });
     auto keys = section("Sales");
     ASSERT_EQ(keys.size(), 24u);
+    EXPECT_EQ(keys[3].second, "ann");
     EXPECT_EQ(keys[4].second, scrambled);
     EXPECT_EQ(keys[6], (std::pair<std::string, std::string>{"Dialect", "1"}));
     EXPECT_EQ(keys[22], (std::pair<std::string, std::string>{"Txnmode", "2"}));
@@ -366,6 +377,163 @@ TEST_F(SetupDialog, RemoveDropsTheSemicolonOfTheName)
     EXPECT_TRUE(ConfigDSN(nullptr, ODBC_REMOVE_DSN, "Kestrova Firebird", attributes.c_str()));
     EXPECT_TRUE(section("Sales").empty());
     EXPECT_FALSE(section("Other").empty());
+}
+
+ConnectInfo sample_info(const char *dsn);
+
+// The installer's write that fails, counting from 1, and how many were made.
+int failing_write = 0;
+int writes = 0;
+
+BOOL failing_write_string(LPCSTR section, LPCSTR key, LPCSTR value, LPCSTR file)
+{
+    if (++writes == failing_write) {
+        SQLPostInstallerError(ODBC_ERROR_REQUEST_FAILED, "General error request failed");
+        return 0;
+    }
+    return SQLWritePrivateProfileString(section, key, value, file);
+}
+
+// A write that fails part-way puts the data source back as it was, or
+// removes the half-written new one, and says which key failed.
+TEST_F(SetupDialog, FailedWritesLeaveTheDataSourceAsItWas)
+{
+    const std::string stored = "[Sales]\nDriver=Kestrova Firebird\nDatabase=/data/sales.fdb\nUser=ann\nPort=3050\n";
+    struct Case {
+        const char *what;
+        WORD request;
+        std::vector<std::string> entries;
+        int fail_at;
+        const char *message;
+    } cases[] = {
+        {"configure, first key", ODBC_CONFIG_DSN, {"DSN=Sales", "Description=new"}, 1,
+         "Could not write Description of data source Sales to odbc.ini (General error request failed); the data source was left as it was"},
+        {"configure, last key", ODBC_CONFIG_DSN, {"DSN=Sales", "User=bob", "Charset=UTF8"}, 23,
+         "Could not write Charset of data source Sales to odbc.ini (General error request failed); the data source was left as it was"},
+        {"add over our own", ODBC_ADD_DSN, {"DSN=Sales", "Database=/x.fdb"}, 5,
+         "Could not write Dialect of data source Sales to odbc.ini (General error request failed); the data source was left as it was"},
+        {"add of a new one", ODBC_ADD_DSN, {"DSN=Fresh", "Database=/x.fdb"}, 3,
+         "Could not write User of data source Fresh to odbc.ini (General error request failed); the half-written data source was removed"},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.what);
+        std::string before = store_user_sources(dir.file("user-odbc.ini"), stored, "Sales", "Port", "3050");
+        fbsetup::installer_calls().write_string = failing_write_string;
+        failing_write = c.fail_at;
+        writes = 0;
+        tk::clear_alerts();
+        EXPECT_FALSE(config_dsn(c.request, c.entries, {command("OK")}));
+        fbsetup::installer_calls() = fbsetup::InstallerCalls{};
+        // unixODBC drops its own record on the next call; ours quotes it.
+        auto records = installer_errors();
+        ASSERT_EQ(records.size(), 1u);
+        EXPECT_EQ(records[0].code, DWORD(ODBC_ERROR_REQUEST_FAILED));
+        EXPECT_EQ(records[0].message, c.message);
+        EXPECT_EQ(alert_messages(), std::vector<std::string>{c.message});
+        EXPECT_EQ(file_bytes(dir.file("user-odbc.ini")), before);
+    }
+}
+
+BOOL refused_removal(LPCSTR)
+{
+    SQLPostInstallerError(ODBC_ERROR_REQUEST_FAILED, "General error request failed");
+    return 0;
+}
+BOOL silent_refused_removal(LPCSTR) { return 0; }
+
+// A refused removal leaves the installer's own record as the only one; when
+// the installer posted nothing the module says what failed.
+TEST_F(SetupDialog, FailedRemovalPostsEachRecordOnce)
+{
+    struct Case {
+        BOOL (*remove)(LPCSTR);
+        const char *message;
+    } cases[] = {
+        {refused_removal, "General error request failed"},
+        {silent_refused_removal, "Could not remove data source Sales from odbc.ini"},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.message);
+        store_user_sources(dir.file("user-odbc.ini"), "[Sales]\nDriver=Kestrova Firebird\n", "Sales", "Driver",
+                           "Kestrova Firebird");
+        fbsetup::installer_calls().remove_dsn = c.remove;
+        std::string attributes = attribute_string({"DSN=Sales"});
+        EXPECT_FALSE(ConfigDSN(nullptr, ODBC_REMOVE_DSN, "Kestrova Firebird", attributes.c_str()));
+        fbsetup::installer_calls() = fbsetup::InstallerCalls{};
+        auto records = installer_errors();
+        ASSERT_EQ(records.size(), 1u);
+        EXPECT_EQ(records[0].code, DWORD(ODBC_ERROR_REQUEST_FAILED));
+        EXPECT_EQ(records[0].message, c.message);
+        EXPECT_FALSE(section("Sales").empty());
+    }
+}
+
+// OK checks the fields as a request's values are checked: the alert says
+// why and the dialog stays open for a correction.
+TEST_F(SetupDialog, OkRefusesFieldsThatCannotBeWritten)
+{
+    BOOL ok = config_dsn(ODBC_ADD_DSN, {}, {
+        type("KVFB-1101", "Sales (old)"),
+        tab(2),
+        type("KVFB-1201", "/data/sales.fdb"),
+        command("OK"),
+        type("KVFB-1201", "/data/sales.fdb\r[Evil]"),
+        tab(1),
+        type("KVFB-1101", "Sales"),
+        command("OK"),
+        call([&] {
+            EXPECT_TRUE(tk::window_visible(tk::front_window()));
+            EXPECT_EQ(alert_messages(),
+                      (std::vector<std::string>{"Invalid data source name: it may not contain any of []{}(),;?*=!@\\",
+                                                "Invalid value for Database: line breaks are not allowed"}));
+        }),
+        tab(2),
+        type("KVFB-1201", "/data/sales.fdb"),
+        command("OK"),
+    });
+    EXPECT_TRUE(ok);
+    EXPECT_EQ(section("Sales")[2], (std::pair<std::string, std::string>{"Database", "/data/sales.fdb"}));
+}
+
+// An empty password stores no Password key, and clearing it in a configure
+// removes the stored one: the driver then asks when it connects.
+TEST_F(SetupDialog, EmptyPasswordStoresNone)
+{
+    store_user_sources(dir.file("user-odbc.ini"),
+                       "[Sales]\nDriver=Kestrova Firebird\nDatabase=/x.fdb\nPassword=KVZ1:6c49:Z1\n", "Sales",
+                       "Database", "/x.fdb");
+    EXPECT_TRUE(config_dsn(ODBC_CONFIG_DSN, {"DSN=Sales"}, {
+        call([&] { EXPECT_EQ(tk::get_password(control("KVFB-1203")), "ab"); }),
+        tab(2),
+        type("KVFB-1203", ""),
+        command("OK"),
+    }));
+    auto keys = section("Sales");
+    EXPECT_EQ(keys.size(), 23u);
+    for (const auto &key : keys) EXPECT_NE(key.first, "Password");
+}
+
+// complete_error from one thread while complete_info's dialog runs in
+// another: the second waits for the first (run under AddressSanitizer).
+TEST_F(SetupDialog, CompleteErrorWaitsForAnOpenDialog)
+{
+    constexpr int calls = 200;
+    std::atomic<bool> dialog_open{false};
+    std::thread alerts_thread;
+    std::vector<Event> events = {call([&] {
+        dialog_open = true;
+        alerts_thread = std::thread([] {
+            for (int i = 0; i < calls; ++i) complete_error("Unable to complete network request");
+        });
+    })};
+    for (int i = 0; i < 500; ++i) events.push_back(command(i % 2 ? "Back" : "Next"));
+    events.push_back(call([&] { EXPECT_TRUE(tk::alerts().empty()) << "no alert while the dialog is open"; }));
+    events.push_back(command("Cancel"));
+    ConnectInfo info = sample_info("");
+    EXPECT_EQ(complete(info, std::move(events)), SQL_NO_DATA);
+    ASSERT_TRUE(dialog_open);
+    alerts_thread.join();
+    EXPECT_EQ(tk::alerts().size(), tk::alert_memory) << "alerts kept are bounded";
 }
 
 TEST(ConfigDriver, CopiesItsMessageCutToTheBuffer)
@@ -460,16 +628,27 @@ TEST_F(SetupDialog, CompleteInfoOkFillsTheRecord)
     EXPECT_EQ(section("Sales").size(), 2u) << "complete_info writes nothing";
 }
 
-// ConnectInfo texts hold 127 characters; a password whose scrambled form
-// would not fit goes back plain.
+// ConnectInfo texts hold 127 bytes. What does not fit whole is refused on OK
+// (a cut database or password would connect wrongly); a password whose
+// scrambled form would not fit goes back plain.
 TEST_F(SetupDialog, CompleteInfoKeepsTextsWithinTheRecord)
 {
     ConnectInfo info = sample_info("");
-    std::string long_text(200, 'd');
+    ConnectInfo before = info;
+    std::string e_acute_64;
+    for (int i = 0; i < 64; ++i) e_acute_64 += "\xc3\xa9";  // 128 bytes
+    int rc = complete(info, {tab(1), type("KVFB-2201", e_acute_64), command("OK"),
+                             call([&] {
+                                 EXPECT_EQ(alert_messages(), std::vector<std::string>{
+                                     "The Database is too long for the connection: at most 127 bytes"});
+                             })});
+    EXPECT_EQ(rc, SQL_NO_DATA);
+    EXPECT_EQ(std::memcmp(&info, &before, sizeof info), 0);
+
     std::string long_password(100, 'p');
-    int rc = complete(info, {tab(1), type("KVFB-2201", long_text), type("KVFB-2203", long_password), command("OK")});
+    rc = complete(info, {type("KVFB-2201", e_acute_64.substr(2)), type("KVFB-2203", long_password), command("OK")});
     EXPECT_EQ(rc, 0);
-    EXPECT_EQ(std::string(info.database), std::string(127, 'd'));
+    EXPECT_EQ(std::string(info.database), e_acute_64.substr(2));
     EXPECT_EQ(std::string(info.password), long_password);
     char plain[128];
     EXPECT_EQ(std::string(decrypt_pw(info.password, plain)), long_password);
@@ -478,6 +657,11 @@ TEST_F(SetupDialog, CompleteInfoKeepsTextsWithinTheRecord)
     rc = complete(info, {type("KVFB-2203", fits), command("OK")});
     EXPECT_EQ(std::strlen(info.password), 126u);
     EXPECT_EQ(std::string(decrypt_pw(info.password, plain)), fits);
+
+    // 70 x "é" is 70 characters for the field but 140 bytes: neither form fits.
+    rc = complete(info, {type("KVFB-2203", e_acute_64 + e_acute_64.substr(0, 12)), command("OK")});
+    EXPECT_EQ(rc, SQL_NO_DATA);
+    EXPECT_EQ(alert_messages().back(), "The Password is too long for the connection: at most 127 bytes");
     EXPECT_EQ(complete_info(nullptr), SQL_NO_DATA);
 }
 
@@ -621,6 +805,15 @@ TEST(DescriptionFiles, HoldEveryControlByIdentifier)
         tk::Control *password = tk::find_control(window.get(), id(1203));
         tk::set_password(password, std::string(200, 'p'));
         EXPECT_EQ(tk::get_password(password).size(), 123u);
+        // Limits count characters and never cut one in two.
+        std::string e_acute_200;
+        for (int i = 0; i < 200; ++i) e_acute_200 += "\xc3\xa9";
+        tk::set_password(password, e_acute_200);
+        EXPECT_EQ(tk::get_password(password), e_acute_200.substr(0, 2 * 123));
+        tk::Control *database = tk::find_control(window.get(), id(1201));
+        tk::set_text(database, e_acute_200 + e_acute_200);
+        std::size_t limit = m.offset ? 127 : 255;  // the connection's fields hold 127 characters
+        EXPECT_EQ(tk::get_text(database), (e_acute_200 + e_acute_200).substr(0, 2 * limit));
         for (int n = 1302; n <= 1315; ++n) EXPECT_EQ(tk::get_value(tk::find_control(window.get(), id(n))), 0) << n;
         EXPECT_EQ(tk::get_value(tk::find_control(window.get(), id(1401))), 0);
         for (int n : {1301, 1402}) EXPECT_EQ(tk::item_count(tk::find_control(window.get(), id(n))), 3) << n;

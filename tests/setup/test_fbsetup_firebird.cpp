@@ -44,7 +44,12 @@ int unused_port()
 
 class TestConnection : public ::testing::Test {
 protected:
-    void SetUp() override { tk::clear_alerts(); }
+    void SetUp() override
+    {
+        tk::record_alerts(true);
+        tk::clear_alerts();
+    }
+    void TearDown() override { tk::record_alerts(false); }
     std::string last_alert() { return tk::alerts().empty() ? std::string() : tk::alerts().back().message; }
 };
 
