@@ -93,7 +93,7 @@ constexpr std::size_t kLinksPerPass = 32;  // 256 bytes of stack per pass
 // first. The right operands of the first `and_prefix` links of the chain are
 // positive conjuncts.
 static void print_tails(Printer &p, const NodeExpression *top, std::size_t top_index, std::size_t count,
-                 std::size_t and_prefix)
+                        std::size_t and_prefix)
 {
     const NodeExpression *links[kLinksPerPass];
     const NodeExpression *link = top;
@@ -115,16 +115,25 @@ static void print_tails(Printer &p, const NodeExpression *top, std::size_t top_i
         print_tails(p, links[j], top_index + j * stride, std::min(stride, count - j * stride), and_prefix);
 }
 
-// "( " once per link, the innermost left operand, then the tails.
+// "( " once per link, the innermost left operand, then the tails. A chain
+// that loops back on itself (a second pointer going at half speed meets the
+// first) is nested without end: it stops the printing as too deep.
 static void print_chain(Printer &p, const NodeExpression *top, bool positive)
 {
     std::size_t count = 0, and_prefix = 0;
     const void *node = top;
+    const NodeExpression *behind = top;
     for (bool link_positive = positive; is_chain_link(p, node, link_positive); count++) {
         const NodeExpression *link = as_expression(node);
         link_positive = link_positive && link->expression_class == KV_EXPR_AND;
         and_prefix += link_positive ? 1 : 0;
         node = link->left;
+        if (count % 2 == 1)
+            behind = as_expression(behind->left);
+        if (node == behind) {
+            p.status = KV_PRINT_TOO_DEEP;
+            return;
+        }
     }
     for (std::size_t i = 0; i < count && !p.stopped(); i++)
         emit(p, "( ");

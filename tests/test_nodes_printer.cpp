@@ -1021,6 +1021,32 @@ TEST_F(Print, DepthIsBounded)
     EXPECT_EQ(text.rfind("COMMIT WORK ; ", 0), 0u);
 }
 
+// A tree that loops back on itself nests without end: it stops as too deep
+// instead of printing for ever, whether the loop runs through a chain of
+// operators or through other nodes.
+TEST_F(Print, TreesThatLoopStop)
+{
+    for (int links : {1, 2, 3, 1000}) {
+        NodeExpression *top = t.cmp(KV_OP_ADD, t.col("a"), t.integer(1));
+        NodeExpression *bottom = top;
+        for (int i = 1; i < links; i++)
+            top = t.either(top, t.col("b"));
+        bottom->left = N(top);
+        std::string text;
+        EXPECT_EQ(sql92_print_expression(top, append_piece, &text), KV_PRINT_TOO_DEEP) << links;
+    }
+    NodeExpression *negation = t.negation(nullptr);
+    negation->right = N(negation);
+    auto *when = make<NodeWhenClause>(NODE_WHEN_CLAUSE);
+    auto *choice = make<NodeCase>(NODE_CASE);
+    choice->whens = t.list({when});
+    when->condition = N(t.both(t.col("a"), choice));
+    for (const void *tree : {static_cast<const void *>(negation), static_cast<const void *>(choice)}) {
+        std::string text;
+        EXPECT_EQ(sql92_print_expression(tree, append_piece, &text), KV_PRINT_TOO_DEEP);
+    }
+}
+
 // A generated left-deep chain of a million terms prints whole, in order.
 // Its links live in one array: the printer reads trees wherever they are.
 TEST_F(Print, MillionTermChainsPrintWithoutRecursion)

@@ -61,7 +61,8 @@ typedef struct PrintContext {
    nodes: the printing stopped there, and the text output so far is not a
    statement. At the bound the printer uses some 400 KB of stack. Long
    left-deep chains of AND, OR and operators (a OR b OR c ...) are printed
-   without nesting and have no such limit. */
+   without nesting and have no such limit. A tree that loops back on itself
+   stops with this result too. */
 #define KV_PRINT_TOO_DEEP (-2)
 #define KV_PRINT_MAX_DEPTH 2000
 
@@ -80,8 +81,8 @@ typedef struct PrintContext {
 /* Prints every statement of `statements` (a NODE_LIST; any other node prints
    as a list of that one statement) with "; " between them, in
    KV_PRINT_PLAIN. Returns 0 when the whole text was output, else the
-   output function's negative result or KV_PRINT_TOO_DEEP. NULL prints
-   nothing and returns 0. */
+   output function's negative result or KV_PRINT_TOO_DEEP. A NULL tree or
+   output function prints nothing and returns 0. */
 KV_EXPORT int sql92_print_parse_tree(const void *statements, kv_print_output output, void *context);
 
 /* Prints `node` (any node or Value) and its subtree in KV_PRINT_PLAIN.
