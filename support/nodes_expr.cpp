@@ -287,6 +287,9 @@ static void print_datetime(Printer &p, const Value *v)
         const SQL_TIME_STRUCT &t = v->data.time;
         emitf(p, "TIME '%02d:%02d:%02d'", static_cast<int>(t.hour), static_cast<int>(t.minute),
               static_cast<int>(t.second));
+    } else if (v->data.ts.fraction >= kv_nanos_per_second) {
+        // No literal: its digits would read as another fraction of a second.
+        emit(p, "<unexpected value type>");
     } else {
         const SQL_TIMESTAMP_STRUCT &ts = v->data.ts;
         char fraction[16];
@@ -335,9 +338,13 @@ void print_value(Printer &p, const Value *v)
     case VT_BIGINT: emit_integer(p, v->data.big, ' '); break;
     case VT_INTERVAL_YM:
     case VT_INTERVAL_DS: {
+        // An interval of no known type has no literal (its text would leave
+        // a quote open).
         char text[KV_VALUE_TEXT_SIZE];
-        interval_as_text(v, text, 1);
-        emit(p, text);
+        bool known = v->data.iv.interval_type >= SQL_IS_YEAR && v->data.iv.interval_type <= SQL_IS_MINUTE_TO_SECOND;
+        if (known)
+            interval_as_text(v, text, 1);
+        emit(p, known ? text : "<unexpected value type>");
         break;
     }
     case VT_CURRENT_DATE: emit(p, "CURRENT_DATE "); break;

@@ -774,6 +774,9 @@ TEST_F(Print, Values)
     year_month->leading_precision = 4;
     auto *fraction = t.literal(KV_LITERAL_TIMESTAMP, "{ts '2024-01-31 08:30:05'}");
     fraction->data.ts.fraction = 1;
+    auto *too_much = t.literal(KV_LITERAL_TIMESTAMP, "{ts '2024-01-31 08:30:05'}");
+    too_much->data.ts.fraction = 1500000000;
+    auto *no_interval = t.value(VT_INTERVAL_DS);
 
     check({
         {"integer", t.integer(5), "5 "},
@@ -794,6 +797,8 @@ TEST_F(Print, Values)
         {"timestamp with fraction", t.literal(KV_LITERAL_TIMESTAMP, "{ts '2024-01-31 08:30:05.25'}"),
          "TIMESTAMP '2024-01-31 08:30:05.25'"},
         {"timestamp with a nanosecond", fraction, "TIMESTAMP '2024-01-31 08:30:05.000000001'"},
+        {"fraction of more than a second", too_much, "<unexpected value type>"},
+        {"interval of no type", no_interval, "<unexpected value type>"},
         {"numeric", MakeInteger("12345678901", mem), "12345678901"},
         {"numeric with fraction", MakeNumeric("1234567", "25", mem), "1234567.25"},
         {"NULL literal", MakeNull(mem), " NULL "},

@@ -9,7 +9,7 @@
 ** output function copies what it keeps. Keywords carry their own blanks, so
 ** the concatenation of the pieces is the statement (doubled blanks included).
 **
-** What the printed text looks like, where it is not plain SQL-92:
+** What the text holds, where a reader of SQL-92 might wonder:
 ** - identifiers marked quoted print between double quotes with every inner
 **   double quote doubled; strings between apostrophes with every inner
 **   apostrophe doubled (a string value holds the text the literal denotes);
@@ -21,10 +21,13 @@
 **   '2024-01-31', TIME '08:30:00', TIMESTAMP '2024-01-31 08:30:00.25'), a
 **   timestamp with its fraction when that is not zero;
 ** - a value whose indicator says NULL prints NULL whatever its type;
-** - a node the printer does not know prints <unexpected node type P->K> (P the
-**   node's address in hexadecimal, K its kind), a value of a type without a
-**   literal <unexpected value type>, an operator code without a text
-**   <unknown operator N> and a function id the catalogue does not know
+** - ALTER TABLE gives each added column its own ADD, and leaves out the
+**   optional COLUMN keyword of ADD and DROP, which Firebird refuses;
+** - a node the printer does not know prints <unexpected node type P->K> (P
+**   the node's address in hexadecimal, K its kind), a value of a type without
+**   a literal (or an interval of no interval type, a timestamp whose fraction
+**   is a second or more) <unexpected value type>, an operator code without a
+**   text <unknown operator N> and a function id the catalogue does not know
 **   <unknown function N>: text the server rejects rather than a statement
 **   with another meaning.
 */
