@@ -34,8 +34,10 @@ inline void emit(Printer &p, const char *piece)
     if (result < 0)
         p.status = result;
 }
+
 // Formats one short piece (numbers and fixed words only; never tree text).
 void emitf(Printer &p, const char *format, ...) KV_PRINTF_LIKE(2, 3);
+
 // A decimal integer followed by `after` (unless it is '\0'), as one piece.
 void emit_integer(Printer &p, long long value, char after);
 
