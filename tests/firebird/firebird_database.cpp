@@ -128,6 +128,34 @@ Outcome FirebirdDatabase::run(const std::string &sql, bool execute)
     return outcome;
 }
 
+std::string FirebirdDatabase::run_positioned(const std::string &query, const std::string &cursor,
+                                             const std::string &positioned)
+{
+    ISC_STATUS_ARRAY status = {}, ignored = {};
+    isc_tr_handle tr = 0;
+    isc_stmt_handle select = 0;
+    Descriptor out(1);
+    std::vector<Row> first_row;
+    bool ok = isc_start_transaction(status, &tr, 1, &handles_->db, 0, nullptr) == 0 &&
+              isc_dsql_allocate_statement(status, &handles_->db, &select) == 0 &&
+              isc_dsql_prepare(status, &tr, &select, 0, query.c_str(), 3, out.get()) == 0 &&
+              (out.get()->sqld <= out.get()->sqln || out.resize(out.get()->sqld, status, &select)) &&
+              isc_dsql_execute(status, &tr, &select, 1, nullptr) == 0 &&
+              isc_dsql_set_cursor_name(status, &select, cursor.c_str(), 0) == 0;
+    if (ok) {
+        out.bind_as_text();
+        ok = isc_dsql_fetch(status, &select, 1, out.get()) == 0 &&
+             isc_dsql_execute_immediate(status, &handles_->db, &tr, 0, positioned.c_str(), 3, nullptr) == 0;
+    }
+    std::string error = ok ? std::string() : setup_test::firebird_messages(status);
+    isc_dsql_free_statement(ignored, &select, DSQL_drop);
+    if (ok && isc_commit_transaction(status, &tr))
+        error = setup_test::firebird_messages(status);
+    if (!ok && tr)
+        isc_rollback_transaction(ignored, &tr);
+    return error;
+}
+
 void FirebirdDatabase::shutdown()
 {
     fb_shutdown(0, fb_shutrsn_app_stopped);

@@ -39,6 +39,11 @@ public:
     // transaction is committed after a run and rolled back otherwise.
     Outcome run(const std::string &sql, bool execute = true);
 
+    // Opens `query` as the cursor `cursor`, fetches its first row and runs
+    // `positioned` (an UPDATE or DELETE ... WHERE CURRENT OF `cursor`) on
+    // it, in one transaction that is then committed.
+    std::string run_positioned(const std::string &query, const std::string &cursor, const std::string &positioned);
+
     // Stops the engine; call once, before the sandbox directory goes.
     static void shutdown();
 

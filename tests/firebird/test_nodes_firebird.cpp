@@ -582,6 +582,27 @@ TEST_F(ServerReads, CursorsParametersAndTransactions)
     prepare(marker);
     prepare(make<NodeCommit>(NODE_COMMIT));
     prepare(make<NodeRollback>(NODE_ROLLBACK));
+
+    // Positioned changes act on the row the cursor stands on, and on no other.
+    auto *cursor_query = make<NodeForUpdate>(NODE_FOR_UPDATE);
+    cursor_query->query = N(t.select(columns({"id", "name"}), t.list({t.ref("emp")}),
+                                     t.cmp(KV_OP_EQUAL, t.col("id"), t.integer(2))));
+    auto *rename = make<NodeUpdatePositioned>(NODE_UPDATE_POSITIONED);
+    rename->table = N(t.table("emp"));
+    auto *to = make<NodeSetClause>(NODE_SET_CLAUSE);
+    to->column = N(t.id("name"));
+    to->value = N(t.str("'Rob'"));
+    rename->set_list = t.list({to});
+    rename->cursor = N(t.id("c1"));
+    EXPECT_EQ(db->run_positioned(sql_of(cursor_query), "c1", sql_of(rename)), "") << sql_of(rename);
+    EXPECT_EQ(look("SELECT id, name FROM emp ORDER BY id"),
+              (Rows{{"1", "Ann"}, {"2", "Rob"}, {"3", "Cy"}, {"4", "Di%"}}));
+    auto *remove = make<NodeDeletePositioned>(NODE_DELETE_POSITIONED);
+    remove->table = N(t.table("emp"));
+    remove->cursor = N(t.id("c2"));
+    cursor_query->columns = ids({"name"});
+    EXPECT_EQ(db->run_positioned(sql_of(cursor_query), "c2", sql_of(remove)), "") << sql_of(remove);
+    EXPECT_EQ(look("SELECT id, name FROM emp ORDER BY id"), (Rows{{"1", "Ann"}, {"3", "Cy"}, {"4", "Di%"}}));
 }
 
 // What the server cannot read is rejected, never run with another meaning.
