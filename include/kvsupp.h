@@ -24,6 +24,9 @@
 #include "kvsupp/registry.h"
 #include "kvsupp/longvar.h"
 #include "kvsupp/functions.h"
+#include "kvsupp/hashlib.h"
+#include "kvsupp/cursor.h"
+#include "kvsupp/trace.h"
 #include "kvsupp/printer.h"
 
 #endif

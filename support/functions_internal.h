@@ -134,4 +134,39 @@ Value *kv_fn_string_result(EvalContext *ctx, const char *text, size_t length, co
         kv_fn_not_available(ctx, entry);                                                              \
     }
 
+// Shared by the numeric and the date and time functions.
+
+// A diagnostic the error exit posts: its SQLSTATE and message text.
+struct KvFnDiagnostic {
+    const char *sqlstate;
+    const char *message;
+};
+
+// The error exit with `diagnostic`.
+[[noreturn]] inline void kv_fn_fail(EvalContext *ctx, const KvFnDiagnostic &diagnostic)
+{
+    kv_fn_error(ctx, diagnostic.sqlstate, diagnostic.message);
+}
+
+// Argument `i`, or nullptr when the call has fewer: a missing argument then
+// reads as SQL NULL (kv_fn_is_null), never as memory past argv.
+inline Value *kv_fn_argument(int32_t argc, Value **argv, int32_t i)
+{
+    return argv && i < argc ? argv[i] : nullptr;
+}
+
+// Whether any of the first `count` arguments is SQL NULL or missing.
+inline bool kv_fn_null_among(int32_t argc, Value **argv, int32_t count)
+{
+    for (int32_t i = 0; i < count; ++i)
+        if (kv_fn_is_null(kv_fn_argument(argc, argv, i)))
+            return true;
+    return false;
+}
+
+// An integer argument (not NULL) in 64 bits: integers and bigints as they
+// are, doubles, numeric strings and exact numerics cut toward zero. NaN, an
+// infinity or a value outside the 64-bit range leaves with 22003.
+int64_t kv_fn_integer_argument(EvalContext *ctx, const Value *argument);
+
 #endif

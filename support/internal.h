@@ -17,6 +17,8 @@
 // test can make the n-th one fail.
 void *kv_sys_malloc(std::size_t size);
 void kv_sys_free(void *pointer);
+// calloc through the same seam (zeroed; an overflowing product gives NULL).
+void *kv_sys_calloc(std::size_t count, std::size_t size);
 
 // Test seam: the n-th system allocation from now fails (once); 0 turns the
 // injection off. Returns the number of system allocations made so far.
@@ -26,6 +28,10 @@ long kv_test_allocation_count();
 long kv_test_live_blocks();
 // Free blocks held by one cache slot.
 int kv_test_cache_count(int cache_index);
+
+// Makes the next trace line read the "log_file" setting and check its file
+// again, as it otherwise does at most once a second.
+void kv_test_trace_recheck();
 
 // Case-blind equality of two byte strings (bytes compared after toupper),
 // the test behind string_compare, for texts that are not terminated.

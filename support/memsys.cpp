@@ -164,6 +164,16 @@ void *kv_sys_malloc(std::size_t size)
     return std::malloc(size);
 }
 
+// calloc through the same seam: zeroed memory, and a product that would
+// overflow is refused by calloc itself.
+void *kv_sys_calloc(std::size_t count, std::size_t size)
+{
+    if (fail_countdown > 0 && --fail_countdown == 0)
+        return nullptr;
+    allocation_count++;
+    return std::calloc(count, size);
+}
+
 void kv_sys_free(void *pointer)
 {
     std::free(pointer);

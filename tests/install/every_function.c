@@ -1,12 +1,16 @@
 /*
 ** Built outside the tree against the installed <kvsupp.h> alone: calls
 ** every function of the memory, string, diagnostic, thread, calendar,
-** interval, literal and printer families and checks what it gets back. Exits 0 when all is well.
+** interval and literal families and checks what it gets back. Exits 0 when all is well.
+** The hash table, cursor-name, trace and printer families too (one trace line goes to
+** standard error).
 */
 #include <kvsupp.h>
 
 #include <setjmp.h>
+#include <stdarg.h>
 #include <stdio.h>
+#include <stdlib.h>
 #include <string.h>
 #include <time.h>
 
@@ -163,6 +167,56 @@ static void catalogue(void)
     CHECK(execute_function(sql92_get_function_info(0), NULL, 0, NULL, 1, NULL) == NULL);
 }
 
+static int trace_to_stderr(Registry *registry, const char *format, ...)
+{
+    va_list arguments;
+    int result;
+    va_start(arguments, format);
+    result = _log_message("every_function.c", __LINE__, 1, registry, format, arguments);
+    va_end(arguments);
+    return result;
+}
+
+static void hash_cursor_trace(void)
+{
+    HashTable *table = kv_make_hash_table(0);
+    HashItem *item;
+    int datum = 1;
+    CHECK(table && table->size == 53 && kv_hash_string("ab", table) == 9);
+    item = kv_add_hash_item("ab", table);
+    CHECK(item && item->hits == 0 && kv_add_hash_item("ab", table) == item && item->hits == 1);
+    item->data = &datum;
+    CHECK(kv_find_hash_item("ab", table) == item && kv_get_hash_bucket(9, table) == item);
+    CHECK(kv_remove_hash_item("ab", table) == item && table->count == 0);
+    free(item);
+    kv_add_hash_item("cd", table);
+    kv_flush_hash_table(table, NULL, 0);
+    kv_dispose_hash_table(table);
+
+    MemHandle *h = kv_mem_alloc_handle(NULL);
+    DriverConnection connection;
+    DriverStatement first, second;
+    memset(&connection, 0, sizeof connection);
+    memset(&first, 0, sizeof first);
+    memset(&second, 0, sizeof second);
+    connection.kind = KV_KIND_CONNECTION;
+    connection.mem = h;
+    first.kind = second.kind = KV_KIND_STATEMENT;
+    first.connection = second.connection = &connection;
+    CHECK(generate_cursor_name(&first) == 0 && strcmp(get_cursor_name(&first), "SQL_CUR00000000") == 0);
+    CHECK(insert_cursor_name(&second, "orders") == 0 && get_stmt_by_cursor(&first, "orders") == &second);
+    remove_cursor_name(&first, "orders");
+    CHECK(get_stmt_by_cursor(&first, "orders") == NULL && second.cursor_name[0] == '\0');
+    kv_mem_release_handle(h);
+
+    Registry *registry = open_registry();
+    set_config(registry, "/dev/null"); /* no log_file: the line goes to standard error */
+    CHECK(set_trace_mask(0) == 0 && get_trace_mask() == 0);
+    log_message("every_function.c", __LINE__, 1, "not written: the mask is 0");
+    CHECK(trace_to_stderr(registry, "every_function: a trace line %I %e", (SQLINTEGER)7, 0) == 0);
+    close_registry(registry);
+}
+
 static int append_piece(const char *piece, void *context)
 {
     strncat(context, piece, 63 - strlen(context));
@@ -200,6 +254,7 @@ int main(void)
     threads_and_timeouts();
     dates_and_literals();
     catalogue();
+    hash_cursor_trace();
     printer();
     if (failures)
         return 1;
