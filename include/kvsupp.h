@@ -27,5 +27,6 @@
 #include "kvsupp/hashlib.h"
 #include "kvsupp/cursor.h"
 #include "kvsupp/trace.h"
+#include "kvsupp/printer.h"
 
 #endif

@@ -9,7 +9,7 @@ cmake -S . -B build/demo -DCMAKE_BUILD_TYPE=RelWithDebInfo -DKV_BUILD_TESTS=OFF 
 cmake --build build/demo -j "$(nproc 2>/dev/null || echo 2)" >/dev/null
 
 # Each example program is one stretch of the road, in the order a driver meets them.
-for program in driver_road profile_longdata numerics values literals_dates connect_strings date_numeric_functions trace_cursors; do
+for program in driver_road profile_longdata numerics values literals_dates connect_strings date_numeric_functions trace_cursors printer; do
     if [ -x "build/demo/bin/$program" ]; then
         echo
         "build/demo/bin/$program"

@@ -119,9 +119,16 @@ Value *make_string(const char *text, MemHandle *handle)
     v->inline_data = inline_data;
     v->data.s = data;
     v->type = VT_STRING;
-    std::memcpy(data, text + 1, n - 1);
-    data[n - 1] = '\0';
-    v->length = static_cast<int32_t>(n - 1);
+    // The value is the text the literal denotes: a doubled delimiter inside
+    // ('it''s') stands for one.
+    size_t written = 0;
+    for (size_t i = 1; i < n; i++) {
+        data[written++] = text[i];
+        if (text[i] == text[0] && i + 1 < n && text[i + 1] == text[0])
+            i++;
+    }
+    data[written] = '\0';
+    v->length = static_cast<int32_t>(written);
     return v;
 }
 

@@ -22,7 +22,7 @@ TEST_F(Literals, CharacterStrings)
     struct {
         const char *text, *expected;
     } cases[] = {
-        {"'abc'", "abc"}, {"''", ""}, {"'it''s'", "it''s"}, {"\"x\"", "x"},
+        {"'abc'", "abc"}, {"''", ""}, {"'it''s'", "it's"}, {"''''", "'"}, {"'a'''", "a'"}, {"\"x\"", "x"},
     };
     for (const auto &c : cases) {
         Value *v = MakeLiteral(KV_LITERAL_STRING, c.text, mem);

@@ -44,9 +44,9 @@ struct IntervalParts {
     int32_t has_dash;         /* flag: the year-month separator '-' */
 };
 
-/* The literal of kind `code` (KV_LITERAL_...) written as `text`. Strings keep
-   their characters as written (quote pairs are not collapsed) in the value's
-   own block; hexadecimal bytes go to a separate block on the handle. Dates,
+/* The literal of kind `code` (KV_LITERAL_...) written as `text`. Strings hold
+   the text they denote ('it''s' gives it's, length 4) in the value's own
+   block; hexadecimal bytes go to a separate block on the handle. Dates,
    times and timestamps are split into fields without range checks. NULL for
    a code that is no literal kind or a text that does not fit it (too short
    for its delimiters, a bit other than 0 or 1, a missing separator). */

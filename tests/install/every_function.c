@@ -2,7 +2,7 @@
 ** Built outside the tree against the installed <kvsupp.h> alone: calls
 ** every function of the memory, string, diagnostic, thread, calendar,
 ** interval and literal families and checks what it gets back. Exits 0 when all is well.
-** The hash table, cursor-name and trace families too (one trace line goes to
+** The hash table, cursor-name, trace and printer families too (one trace line goes to
 ** standard error).
 */
 #include <kvsupp.h>
@@ -242,6 +242,35 @@ static void connection_strings(void)
     kv_mem_release_handle(h);
 }
 
+static int append_piece(const char *piece, void *context)
+{
+    strncat(context, piece, 63 - strlen(context));
+    return 0;
+}
+
+static void printer(void)
+{
+    MemHandle *h = kv_mem_alloc_handle(NULL);
+    NodeCommit *commit = newNode(sizeof(NodeCommit), NODE_COMMIT, h);
+    NodeList *request = newNode(sizeof(NodeList), NODE_LIST, h);
+    NodeExpression *marked = newNode(sizeof(NodeExpression), NODE_EXPRESSION, h);
+    char text[64] = "";
+    CHECK(commit && request && marked);
+    request->items = ListAppend(commit, ListAppend(commit, NULL, h), h);
+    CHECK(sql92_print_parse_tree(request, append_piece, text) == 0 && strcmp(text, "COMMIT WORK ; COMMIT WORK ") == 0);
+    marked->expression_class = KV_EXPR_OPERATOR;
+    marked->operator_code = KV_OP_EQUAL;
+    marked->left = (Node *)MakeInteger("1", h);
+    marked->right = (Node *)MakeInteger("2", h);
+    marked->print_as_true = 1;
+    text[0] = '\0';
+    CHECK(sql92_print_expression(marked, append_piece, text) == 0 && strcmp(text, " (0=0) ") == 0);
+    text[0] = '\0';
+    CHECK(sql92_print_expression_ex(marked, append_piece, text, KV_PRINT_MARKED) == 0 &&
+          strcmp(text, "( 1  = 2  )") == 0);
+    kv_mem_release_handle(h);
+}
+
 int main(void)
 {
     memory();
@@ -252,6 +281,7 @@ int main(void)
     catalogue();
     hash_cursor_trace();
     connection_strings();
+    printer();
     if (failures)
         return 1;
     puts("every function answered");
