@@ -156,13 +156,13 @@ void combine_intervals(const Value *a, const Value *b, Value *result, int sign)
     normalise(ca.units + sign * cb.units, fraction, result->data.iv);
 }
 
-void add_to_datetime(const Value *datetime, const Value *interval, Value *result, int sign)
+void add_to_datetime(const Value *datetime, const Value *interval, Value *result, int sign, EvalContext *context)
 {
     Count c = base_count(interval->data.iv);
     if (interval->type == VT_INTERVAL_YM)
-        kv_timestamp_add(result, datetime, sign * c.units, 0, 0, false);
+        kv_timestamp_add(result, datetime, sign * c.units, 0, 0, false, context);
     else
-        kv_timestamp_add(result, datetime, 0, sign * c.units, sign * c.fraction, false);
+        kv_timestamp_add(result, datetime, 0, sign * c.units, sign * c.fraction, false, context);
 }
 
 // The number counts units of the interval's single field; a two-field
@@ -212,7 +212,7 @@ void normalise_interval(int count, int fraction, Value *result)
     normalise(count, fraction, result->data.iv);
 }
 
-void interval_operation(Value *left, Value *right, Value *result, EvalContext *, int op)
+void interval_operation(Value *left, Value *right, Value *result, EvalContext *context, int op)
 {
     if (op != KV_OP_ADD && op != KV_OP_SUBTRACT)
         return;
@@ -229,7 +229,7 @@ void interval_operation(Value *left, Value *right, Value *result, EvalContext *,
     case VT_DATE:
     case VT_TIME:
     case VT_TIMESTAMP:
-        add_to_datetime(left, right, result, sign);
+        add_to_datetime(left, right, result, sign, context);
         break;
     default:
         add_number(left, right, result, sign);

@@ -5,7 +5,6 @@
 ** numbers are read the same way in every locale.
 */
 #include <algorithm>
-#include <charconv>
 #include <climits>
 #include <cmath>
 #include <cstdint>
@@ -28,11 +27,6 @@ Value *new_value(MemHandle *handle, int type)
     return v;
 }
 
-bool is_blank(char c)
-{
-    return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r';
-}
-
 bool is_digit(char c)
 {
     return c >= '0' && c <= '9';
@@ -49,55 +43,10 @@ int hex_value(char c)
     return -1;
 }
 
-// Reads a decimal number as atol does (leading blanks, an optional sign,
-// digits), held at the long range. *end is set just after the digits read.
-long read_long(const char *p, const char **end)
-{
-    while (is_blank(*p))
-        p++;
-    bool negative = *p == '-';
-    if (*p == '-' || *p == '+')
-        p++;
-    unsigned long magnitude = 0;
-    unsigned long limit = negative ? static_cast<unsigned long>(LONG_MAX) + 1 : LONG_MAX;
-    for (; is_digit(*p); p++)
-        magnitude = std::min(limit, magnitude * 10 + static_cast<unsigned long>(*p - '0'));
-    if (end)
-        *end = p;
-    if (negative)
-        return magnitude > static_cast<unsigned long>(LONG_MAX) ? LONG_MIN : -static_cast<long>(magnitude);
-    return static_cast<long>(magnitude);
-}
-
-// As atoi: read_long held at the int range.
+// As atoi: the number held at the int range. *end is set after the digits.
 int read_int(const char *p, const char **end)
 {
-    return static_cast<int>(std::clamp<long>(read_long(p, end), INT_MIN, INT_MAX));
-}
-
-// A double from decimal text as atof reads it, but with '.' as the decimal
-// point in every locale. A value beyond the double range gives +-HUGE_VAL, or
-// 0 when it is too small; text that is no number gives 0.
-double read_double(const char *text)
-{
-    const char *p = text;
-    while (is_blank(*p))
-        p++;
-    if (*p == '+' && p[1] != '-')
-        p++;
-    double d = 0.0;
-    const char *last = p + std::strlen(p);
-    auto [stop, error] = std::from_chars(p, last, d, std::chars_format::general);
-    if (error == std::errc::result_out_of_range) {
-        const char *e = std::find_if(p, stop, [](char c) { return c == 'e' || c == 'E'; });
-        bool tiny = e != stop && e[1] == '-';
-        d = tiny ? 0.0 : HUGE_VAL;
-        if (*p == '-')
-            d = -d;
-    } else if (error != std::errc{}) {
-        d = 0.0;
-    }
-    return d;
+    return static_cast<int>(std::clamp<int64_t>(kv_read_int64(p, end), INT_MIN, INT_MAX));
 }
 
 // ---- Character, bit and hexadecimal strings ----------------------------
@@ -111,14 +60,14 @@ Value *make_string(const char *text, MemHandle *handle)
     Value *v = NewValue(handle, static_cast<uint32_t>(n));
     if (!v)
         return nullptr;
+    // Every field is cleared but those NewValue set for the data area.
+    Value blank{};
+    blank.kind = KV_NODE_VALUE;
+    blank.type = VT_STRING;
+    blank.inline_data = v->inline_data;
+    blank.data.s = v->data.s;
+    kv_assign_value(v, &blank);
     char *data = v->data.s;
-    int32_t inline_data = v->inline_data;
-    std::memset(static_cast<void *>(v), 0, sizeof(Value));
-    v->kind = KV_NODE_VALUE;
-    v->mem = handle;
-    v->inline_data = inline_data;
-    v->data.s = data;
-    v->type = VT_STRING;
     std::memcpy(data, text + 1, n - 1);
     data[n - 1] = '\0';
     v->length = static_cast<int32_t>(n - 1);
@@ -137,31 +86,32 @@ Value *make_bit(const char *text, MemHandle *handle)
 
 // The digits start at the third character; an X'...' literal ends with its
 // closing delimiter. An odd count of digits reads as if a '0' stood first.
+// A character that is no hexadecimal digit makes the literal fail, so a
+// binary value always holds exactly the bytes its digits give.
 Value *make_hex(const char *text, MemHandle *handle)
 {
     size_t length = text ? std::strlen(text) : 0;
     bool delimited = length > 0 && (text[0] == 'X' || text[0] == 'x');
     if (length < 2u + delimited || length > INT32_MAX)
         return nullptr;
+    const char *digits = text + 2;
     size_t n = length - 2 - delimited;
+    if (!std::all_of(digits, digits + n, [](char c) { return hex_value(c) >= 0; }))
+        return nullptr;
     size_t bytes = (n + 1) / 2;
     Value *v = new_value(handle, VT_BINARY);
     auto *data = v ? static_cast<unsigned char *>(kv_mem_alloc(handle, static_cast<uint32_t>(bytes))) : nullptr;
-    if (!data)
+    if (!data) {
+        release_value(handle, v);
         return nullptr;
-
-    const char *digits = text + 2;
-    size_t padded = n + n % 2;
-    auto digit_at = [&](size_t i) { return n % 2 ? (i == 0 ? '0' : digits[i - 1]) : digits[i]; };
-    size_t produced = 0;
-    for (size_t i = 0; i < padded && produced < bytes && hex_value(digit_at(i)) >= 0; i += 2) {
-        int high = hex_value(digit_at(i));
-        int low = i + 1 < padded ? hex_value(digit_at(i + 1)) : -1;
-        data[produced++] = static_cast<unsigned char>(low >= 0 ? high << 4 | low : high);
+    }
+    for (size_t i = 0, d = 0; i < bytes; i++) {
+        int high = i == 0 && n % 2 ? 0 : hex_value(digits[d++]);
+        data[i] = static_cast<unsigned char>(high << 4 | hex_value(digits[d++]));
     }
     v->data.b = data;
     v->inline_data = 0;
-    v->length = static_cast<int32_t>(produced);
+    v->length = static_cast<int32_t>(bytes);
     v->octet_length = static_cast<int32_t>(bytes);
     return v;
 }
@@ -293,7 +243,7 @@ double short_decimal(const char *int_digits, const char *fraction_digits)
     text[li] = '.';
     std::memcpy(text + li + 1, fraction_digits ? fraction_digits : "", lf);
     text[li + 1 + lf] = '\0';
-    return read_double(text);
+    return kv_read_double(text, nullptr);
 }
 
 // ---- Intervals ---------------------------------------------------------
@@ -365,8 +315,16 @@ bool seconds_from_value(const IntervalParts *parts, SQL_DAY_SECOND_STRUCT &ds)
     if (!(d >= 0.0 && d < 4294967296.0))
         return false;
     double whole = std::trunc(d);
-    ds.second = static_cast<SQLUINTEGER>(whole);
-    ds.fraction = static_cast<SQLUINTEGER>(std::trunc(std::ceil((d - whole) * 1e10) / 10));
+    auto second = static_cast<uint64_t>(whole);
+    auto fraction = static_cast<uint64_t>(std::trunc(std::ceil((d - whole) * 1e10) / 10));
+    if (fraction >= kv_nanos_per_second) { // 59.99999999999 rounds up to a whole second
+        second++;
+        fraction -= kv_nanos_per_second;
+    }
+    if (second > UINT32_MAX)
+        return false;
+    ds.second = static_cast<SQLUINTEGER>(second);
+    ds.fraction = static_cast<SQLUINTEGER>(fraction);
     return true;
 }
 
@@ -570,6 +528,10 @@ Value *MakeNumericEx(const char *int_digits, const char *fraction_digits, MemHan
     }
     if (status)
         *status = result;
+    if (result != 0) { // beyond the exact range: the literal does not fit
+        release_value(handle, v);
+        return nullptr;
+    }
     return v;
 }
 
@@ -592,7 +554,7 @@ Value *MakeFloat(const char *text, MemHandle *handle)
 {
     Value *v = new_value(handle, VT_DOUBLE);
     if (v && text)
-        v->data.d = read_double(text);
+        v->data.d = kv_read_double(text, nullptr);
     return v;
 }
 
@@ -625,7 +587,7 @@ NodeParameter *MakeDynamic(int number, MemHandle *handle)
 
 long ConvertToInteger(const char *text)
 {
-    return text ? read_long(text, nullptr) : 0;
+    return text ? static_cast<long>(kv_read_int64(text, nullptr)) : 0;
 }
 
 Value *MakeInterval(int sign, const IntervalParts *parts, const NodeIntervalQualifier *qualifier,

@@ -195,7 +195,7 @@ Value *duplicate_value(MemHandle *handle, const Value *value)
     if (!copy)
         return nullptr;
     char *own_area = copy->data.s;
-    std::memcpy(copy, value, sizeof(Value));
+    kv_assign_value(copy, value);
     copy->kind = KV_NODE_VALUE;
     copy->long_buffer = nullptr;
     if (value->type == VT_STRING || value->type == VT_BINARY) {
@@ -207,8 +207,6 @@ Value *duplicate_value(MemHandle *handle, const Value *value)
             own_area[size - 1] = '\0';
         }
     }
-    copy->ref_count = 0;
-    copy->mem = handle;
     if (is_long(value) && value->long_buffer)
         copy->long_buffer = clone_long_buffer(value->long_buffer, handle);
     return copy;
@@ -236,7 +234,7 @@ int32_t get_int_from_value(const Value *value)
     case VT_DOUBLE:
         return truncate_double<int32_t>(value->data.d);
     case VT_STRING:
-        return value->data.s ? saturate<int32_t>(std::strtoll(value->data.s, nullptr, 10)) : 0;
+        return value->data.s ? saturate<int32_t>(kv_read_int64(value->data.s, nullptr)) : 0;
     case VT_NUMERIC:
         numeric_to_int(numeric_of(value), &out);
         return out;
@@ -259,7 +257,7 @@ int64_t get_bigint_from_value(const Value *value)
     case VT_DOUBLE:
         return truncate_double<int64_t>(value->data.d);
     case VT_STRING:
-        return value->data.s ? std::strtoll(value->data.s, nullptr, 10) : 0;
+        return value->data.s ? kv_read_int64(value->data.s, nullptr) : 0;
     case VT_NUMERIC:
         numeric_to_bigint(numeric_of(value), &out);
         return out;
@@ -282,7 +280,7 @@ double get_double_from_value(const Value *value)
     case VT_DOUBLE:
         return value->data.d;
     case VT_STRING:
-        return value->data.s ? std::strtod(value->data.s, nullptr) : 0.0;
+        return value->data.s ? kv_read_double(value->data.s, nullptr) : 0.0;
     case VT_NUMERIC:
         numeric_to_double(numeric_of(value), &out);
         return out;
@@ -500,13 +498,6 @@ char *append_time(char *out, const SQL_TIME_STRUCT &t)
                          static_cast<uint16_t>(t.second));
 }
 
-char *append_timestamp(char *out, const SQL_TIMESTAMP_STRUCT &ts)
-{
-    return append_format(out, "%04d-%02d-%02d %02d:%02d:%02d", static_cast<int16_t>(ts.year),
-                         static_cast<uint16_t>(ts.month), static_cast<uint16_t>(ts.day),
-                         static_cast<uint16_t>(ts.hour), static_cast<uint16_t>(ts.minute),
-                         static_cast<uint16_t>(ts.second));
-}
 
 // Nine digits of billionths without their trailing zeros: 500000000 gives 5.
 std::string_view fraction_text(char (&text)[16], unsigned long fraction)
@@ -516,6 +507,21 @@ std::string_view fraction_text(char (&text)[16], unsigned long fraction)
     while (n > 1 && text[n - 1] == '0')
         n--;
     return std::string_view(text, static_cast<std::size_t>(n));
+}
+
+// The fraction follows the seconds when it is not zero, so the text keeps
+// every digit that a literal or the server gave.
+char *append_timestamp(char *out, const SQL_TIMESTAMP_STRUCT &ts)
+{
+    out = append_format(out, "%04d-%02d-%02d %02d:%02d:%02d", static_cast<int16_t>(ts.year),
+                        static_cast<uint16_t>(ts.month), static_cast<uint16_t>(ts.day),
+                        static_cast<uint16_t>(ts.hour), static_cast<uint16_t>(ts.minute),
+                        static_cast<uint16_t>(ts.second));
+    if (ts.fraction == 0)
+        return out;
+    char digits[16];
+    *out++ = '.';
+    return append(out, fraction_text(digits, ts.fraction));
 }
 
 // The interval's fields; in the literal form the closing quote and the
