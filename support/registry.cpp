@@ -103,6 +103,14 @@ KV_PRINTF_LIKE(2, 3) void set_error(Registry *registry, const char *format, ...)
     va_end(args);
 }
 
+// Every call starts with this text; a plain copy keeps it off the lookup's
+// fast path.
+void clear_error(Registry *registry)
+{
+    static constexpr char kUnknown[] = "Unknown error";
+    std::memcpy(registry->error_text, kUnknown, sizeof kUnknown);
+}
+
 void copy_field(char (&field)[KV_REGISTRY_PATH_SIZE], const char *text)
 {
     std::snprintf(field, sizeof field, "%s", text ? text : "");
@@ -662,7 +670,7 @@ int lookup(Registry *registry, int mode, const char *section, const char *key, c
            char *buffer, int buffer_length)
 {
     if (registry) {
-        set_error(registry, "Unknown error");
+        clear_error(registry);
         if (mode != 0 && mode != 1 && registry->ini_function) {
             registry->ini_function(section, key, default_value, buffer, buffer_length, "ODBC.INI");
             return 0;
@@ -794,7 +802,7 @@ int set_profile_string(Registry *registry, int mode, const char *section, const 
 {
     if (!registry)
         return -1;
-    set_error(registry, "Unknown error");
+    clear_error(registry);
     const char *path = registry->config_path;
     Setting setting{section ? section : "", key ? key : "", value ? value : ""};
     if (has_line_break(setting.section) || !is_valid_key(setting.key) || has_line_break(setting.value))
