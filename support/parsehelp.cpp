@@ -12,10 +12,9 @@
 #include <string>
 
 #include "internal.h"
+#include "interval_types.h"
 
 namespace {
-
-__extension__ typedef unsigned __int128 u128;  // 128-bit magnitudes of exact numerics
 
 constexpr size_t kNativeDigits = 6;  // longer digit strings become exact numerics
 
@@ -248,15 +247,20 @@ double short_decimal(const char *int_digits, const char *fraction_digits)
 
 // ---- Intervals ---------------------------------------------------------
 
-bool is_year_month_type(int t)
+// The field a qualifier's field code names: KV_FIELD_YEAR .. KV_FIELD_MINUTE,
+// and SECOND in either of its two codes; -1 for any other code.
+int field_of_code(intptr_t code)
 {
-    return t == SQL_IS_YEAR || t == SQL_IS_MONTH || t == SQL_IS_YEAR_TO_MONTH;
-}
-
-bool has_seconds_field(int t)
-{
-    return t == SQL_IS_SECOND || t == SQL_IS_DAY_TO_SECOND || t == SQL_IS_HOUR_TO_SECOND ||
-           t == SQL_IS_MINUTE_TO_SECOND;
+    switch (code) {
+    case KV_FIELD_YEAR: return kv_year;
+    case KV_FIELD_MONTH: return kv_month;
+    case KV_FIELD_DAY: return kv_day;
+    case KV_FIELD_HOUR: return kv_hour;
+    case KV_FIELD_MINUTE: return kv_minute;
+    case KV_FIELD_SECOND:
+    case KV_FIELD_SECOND_END: return kv_second;
+    default: return -1;
+    }
 }
 
 // The interval type of a single-field qualifier, taking its precisions.
@@ -264,47 +268,35 @@ int single_field_type(const NodeIntervalField *single, Value *v)
 {
     if (single->precision != 0)
         v->leading_precision = static_cast<int32_t>(single->precision);
-    switch (single->field) {
-    case KV_FIELD_YEAR: return SQL_IS_YEAR;
-    case KV_FIELD_MONTH: return SQL_IS_MONTH;
-    case KV_FIELD_DAY: return SQL_IS_DAY;
-    case KV_FIELD_HOUR: return SQL_IS_HOUR;
-    case KV_FIELD_MINUTE: return SQL_IS_MINUTE;
-    case KV_FIELD_SECOND: break;
-    default: return 0;
-    }
-    if (const NodePrecision *p = single->second_precision) {
+    int field = single->field == KV_FIELD_SECOND_END ? -1 : field_of_code(single->field);
+    if (field < 0)
+        return 0;
+    const NodePrecision *p = single->second_precision;
+    if (field == kv_second && p) {
         if (p->precision != 0)
             v->leading_precision = static_cast<int32_t>(p->precision);
         if (p->scale != 0)
             v->fraction_precision = static_cast<int32_t>(p->scale);
     }
-    return SQL_IS_SECOND;
+    return kv_interval_type_code(field, field);
 }
 
-// The interval type of a range qualifier START TO END; 0 where none exists.
+// The interval type of a range qualifier START TO END (SECOND ends a range
+// only as KV_FIELD_SECOND_END); 0 where none exists.
 int range_type(const NodeIntervalField *start, const NodeIntervalField *end, Value *v)
 {
-    static constexpr int kTypes[5][6] = {
-        /* end:  YEAR         MONTH                 DAY         HOUR                MINUTE               SECOND */
-        {SQL_IS_YEAR, SQL_IS_YEAR_TO_MONTH, 0, 0, 0, 0},                                  // YEAR
-        {0, SQL_IS_MONTH, 0, 0, 0, 0},                                                    // MONTH
-        {0, 0, SQL_IS_DAY, SQL_IS_DAY_TO_HOUR, SQL_IS_DAY_TO_MINUTE, SQL_IS_DAY_TO_SECOND}, // DAY
-        {0, 0, 0, SQL_IS_HOUR, SQL_IS_HOUR_TO_MINUTE, SQL_IS_HOUR_TO_SECOND},             // HOUR
-        {0, 0, 0, 0, SQL_IS_MINUTE, SQL_IS_MINUTE_TO_SECOND},                             // MINUTE
-    };
     if (!start || !end)
         return 0;
     if (start->precision != 0)
         v->leading_precision = static_cast<int32_t>(start->precision);
-    if (start->field < KV_FIELD_YEAR || start->field > KV_FIELD_MINUTE || end->field < KV_FIELD_YEAR ||
-        end->field > KV_FIELD_SECOND_END)
+    int first = field_of_code(start->field);
+    int last = end->field == KV_FIELD_SECOND ? -1 : field_of_code(end->field);
+    if (first < 0 || first == kv_second || last < 0)
         return 0;
     if (end->field == KV_FIELD_SECOND_END && end->precision != 0)
         v->fraction_precision = static_cast<int32_t>(end->precision);
-    return kTypes[start->field - 1][end->field - 1];
+    return kv_interval_type_code(first, last);
 }
-
 
 // Whole seconds and billionths of the parts' seconds value. The ceiling at
 // the tenth decimal absorbs the representation error of the double (6.7
@@ -328,66 +320,38 @@ bool seconds_from_value(const IntervalParts *parts, SQL_DAY_SECOND_STRUCT &ds)
     return true;
 }
 
-// Fills the fields of the interval from the parts for the forms each
-// interval type accepts: (count, seconds present, day present).
+// Fills the fields of the interval from the parts. The literal's numbers (a
+// day part, one or two numbers, a seconds value) fill the type's fields in
+// order from its leading field; each must land on a field of the type, the
+// seconds value on SECOND, and the separators must be those written between
+// those fields ('-' between YEAR and MONTH, a space after DAY, ':' within
+// the time of day).
 bool extract_interval(const IntervalParts *parts, Value *v)
 {
-    int t = v->data.iv.interval_type;
-    bool day_time_range = t == SQL_IS_DAY_TO_HOUR || t == SQL_IS_DAY_TO_MINUTE || t == SQL_IS_DAY_TO_SECOND;
-    if (parts->has_dash ? (t != SQL_IS_YEAR_TO_MONTH && t != SQL_IS_MONTH) : (parts->has_day && !day_time_range))
-        return false;
-
-    auto &ym = v->data.iv.intval.year_month;
-    auto &ds = v->data.iv.intval.day_second;
+    SQL_INTERVAL_STRUCT &iv = v->data.iv;
+    const KvIntervalType *t = kv_interval_type(iv.interval_type);
     const int count = parts->count;
-    const bool seconds = parts->seconds != nullptr, day = parts->has_day != 0;
-    const uint32_t first = parts->first_number, second = parts->second_number;
-    const bool one = count == 1 && !seconds, two = count == 2 && !seconds;
-
-    switch (t) {
-    case SQL_IS_YEAR: if (!one) return false; ym.year = first; return true;
-    case SQL_IS_MONTH: if (!one) return false; ym.month = first; return true;
-    case SQL_IS_DAY: if (!one) return false; ds.day = first; return true;
-    case SQL_IS_HOUR: if (!one) return false; ds.hour = first; return true;
-    case SQL_IS_MINUTE: if (!one) return false; ds.minute = first; return true;
-    case SQL_IS_SECOND:
-        if (one) { ds.second = first; return true; }
-        return count == 0 && seconds && seconds_from_value(parts, ds);
-    case SQL_IS_YEAR_TO_MONTH:
-        if (one) { ym.year = first; return true; }
-        if (!two || !parts->has_dash) return false;
-        ym.year = first;
-        ym.month = second;
-        return true;
-    case SQL_IS_DAY_TO_HOUR:
-    case SQL_IS_DAY_TO_MINUTE:
-    case SQL_IS_DAY_TO_SECOND:
-        if (one) {
-            if (day) { ds.day = parts->day; ds.hour = first; }
-            else ds.day = first;
-            return true;
-        }
-        if (!day || count != 2 || t == SQL_IS_DAY_TO_HOUR) return false;
-        if (seconds && t != SQL_IS_DAY_TO_SECOND) return false;
-        ds.day = parts->day;
-        ds.hour = first;
-        ds.minute = second;
-        return !seconds || seconds_from_value(parts, ds);
-    case SQL_IS_HOUR_TO_MINUTE:
-    case SQL_IS_HOUR_TO_SECOND:
-        if (count < 1 || count > 2 || (seconds && (count != 2 || t != SQL_IS_HOUR_TO_SECOND))) return false;
-        ds.hour = first;
-        if (count == 2) ds.minute = second;
-        return !seconds || seconds_from_value(parts, ds);
-    case SQL_IS_MINUTE_TO_SECOND:
-        if (one) { ds.minute = first; return true; }
-        if (two) { ds.minute = first; ds.second = second; return true; }
-        if (count != 1 || !seconds) return false;
-        ds.minute = first;
-        return seconds_from_value(parts, ds);
-    default:
+    const bool day = parts->has_day != 0, dash = parts->has_dash != 0, seconds = parts->seconds != nullptr;
+    if (!t || count < 0 || count > 2)
         return false;
-    }
+    const int numbers_from = t->first + day; // the field of the first number
+    const int last = t->first + day + count + seconds - 1;
+    if (dash && (t->code != SQL_IS_YEAR_TO_MONTH && t->code != SQL_IS_MONTH))
+        return false;
+    if (day && (t->first != kv_day || count == 0))
+        return false;
+    if (count == 2 && (dash ? numbers_from != kv_year : numbers_from < kv_hour))
+        return false;
+    if (last < t->first || last > t->last || (seconds && last != kv_second))
+        return false;
+    int field = t->first;
+    if (day)
+        kv_set_interval_field(iv, field++, parts->day);
+    if (count >= 1)
+        kv_set_interval_field(iv, field++, parts->first_number);
+    if (count == 2)
+        kv_set_interval_field(iv, field++, parts->second_number);
+    return !seconds || seconds_from_value(parts, iv.intval.day_second);
 }
 
 // Field ranges. The first non-zero field is taken as the leading field and
@@ -430,55 +394,22 @@ int fraction_digits(uint32_t fraction)
 bool check_interval_precision(const Value *v)
 {
     const SQL_INTERVAL_STRUCT &iv = v->data.iv;
-    const auto &ds = iv.intval.day_second;
-    uint32_t leading;
-    switch (iv.interval_type) {
-    case SQL_IS_YEAR:
-    case SQL_IS_YEAR_TO_MONTH: leading = iv.intval.year_month.year; break;
-    case SQL_IS_MONTH: leading = iv.intval.year_month.month; break;
-    case SQL_IS_DAY:
-    case SQL_IS_DAY_TO_HOUR:
-    case SQL_IS_DAY_TO_MINUTE:
-    case SQL_IS_DAY_TO_SECOND: leading = ds.day; break;
-    case SQL_IS_HOUR:
-    case SQL_IS_HOUR_TO_MINUTE:
-    case SQL_IS_HOUR_TO_SECOND: leading = ds.hour; break;
-    case SQL_IS_MINUTE:
-    case SQL_IS_MINUTE_TO_SECOND: leading = ds.minute; break;
-    case SQL_IS_SECOND: leading = ds.second; break;
-    default: return true;
-    }
-    if (decimal_digits(leading) > v->leading_precision)
+    const KvIntervalType *t = kv_interval_type(iv.interval_type);
+    if (!t)
+        return true;
+    if (decimal_digits(kv_interval_field(iv, t->first)) > v->leading_precision)
         return false;
-    return !has_seconds_field(iv.interval_type) || fraction_digits(ds.fraction) <= v->fraction_precision;
-}
-
-// Day-time interval types as spans of the line DAY(0) HOUR(1) MINUTE(2)
-// SECOND(3); index = interval type.
-struct Span {
-    int first, last;
-};
-constexpr Span kSpans[14] = {{-1, -1}, {-1, -1}, {-1, -1}, {0, 0}, {1, 1}, {2, 2}, {3, 3},
-                             {-1, -1}, {0, 1},   {0, 2},   {0, 3}, {1, 2}, {1, 3}, {2, 3}};
-
-bool is_day_time_type(int t)
-{
-    return t >= SQL_IS_DAY && t <= SQL_IS_MINUTE_TO_SECOND && t != SQL_IS_YEAR_TO_MONTH;
+    return t->last != kv_second || fraction_digits(iv.intval.day_second.fraction) <= v->fraction_precision;
 }
 
 } // namespace
 
 int promote_type(int a, int b)
 {
-    if (is_year_month_type(a) && is_year_month_type(b))
-        return a == b ? a : SQL_IS_YEAR_TO_MONTH;
-    if (!is_day_time_type(a) || !is_day_time_type(b))
+    const KvIntervalType *ta = kv_interval_type(a), *tb = kv_interval_type(b);
+    if (!ta || !tb || kv_is_year_month_field(ta->first) != kv_is_year_month_field(tb->first))
         return 0;
-    Span s{std::min(kSpans[a].first, kSpans[b].first), std::max(kSpans[a].last, kSpans[b].last)};
-    for (int t = SQL_IS_DAY; t <= SQL_IS_MINUTE_TO_SECOND; t++)
-        if (is_day_time_type(t) && kSpans[t].first == s.first && kSpans[t].last == s.last)
-            return t;
-    return 0;
+    return kv_interval_type_code(std::min(ta->first, tb->first), std::max(ta->last, tb->last));
 }
 
 extern "C" {
@@ -606,7 +537,7 @@ Value *MakeInterval(int sign, const IntervalParts *parts, const NodeIntervalQual
     if (type == 0)
         return nullptr;
     v->data.iv.interval_type = static_cast<SQLINTERVAL>(type);
-    if (is_year_month_type(type))
+    if (kv_is_year_month_type(type))
         v->type = VT_INTERVAL_YM;
     if (!extract_interval(parts, v) || !check_interval(v->data.iv) || !check_interval_precision(v))
         return nullptr;

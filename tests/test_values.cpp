@@ -504,14 +504,9 @@ TEST(ValueBuffers, BufferLengthOfEveryCType)
 
 TEST(ValueNodes, ExtractSelectReadsTheFromList)
 {
-    struct QuerySpec {
-        int32_t kind;
-        void *fields[5];
-    } query{115, {nullptr, nullptr, nullptr, reinterpret_cast<void *>(0xF00), nullptr}};
-    struct Join {
-        int32_t kind;
-        void *fields[8];
-    } join{138, {nullptr, nullptr, nullptr, reinterpret_cast<void *>(0xBAD), nullptr, nullptr, nullptr, &query}};
+    NodeQuerySpec query{NODE_QUERY_SPEC, 0, 0, nullptr, reinterpret_cast<NodeList *>(0xF00), nullptr};
+    NodeQualifiedJoin join{NODE_QUALIFIED_JOIN, nullptr, 0, 0, 0, nullptr, nullptr,
+                           reinterpret_cast<NodeList *>(0xBAD), reinterpret_cast<Node *>(&query)};
     EXPECT_EQ(extract_select(&query), reinterpret_cast<void *>(0xF00));
     EXPECT_EQ(extract_select(&join), reinterpret_cast<void *>(0xF00));
     EXPECT_EQ(extract_select(nullptr), nullptr);
