@@ -86,7 +86,7 @@ void combine_intervals(const Value *a, const Value *b, Value *result, int sign)
 {
     Count ca = base_count(a->data.iv), cb = base_count(b->data.iv);
     int value_type = a->type;
-    int interval_type = promote_type(a->data.iv.interval_type, b->data.iv.interval_type);
+    int interval_type = kv_promote_interval_type(a->data.iv.interval_type, b->data.iv.interval_type);
     int32_t leading = std::max(a->leading_precision, b->leading_precision);
     int32_t fraction_precision = std::max(a->fraction_precision, b->fraction_precision);
     bool day_time = value_type == VT_INTERVAL_DS;

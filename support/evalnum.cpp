@@ -12,17 +12,16 @@
 #include <cstring>
 
 #include "internal.h"
+#include "messages.h"
 
 namespace {
 
-constexpr const char *kOutOfRange = "22003";
-constexpr const char *kNotANumber = "22018";
+constexpr KvMessage kOutOfRange = KvMessage::numeric_out_of_range;
+constexpr KvMessage kNotANumber = KvMessage::not_a_number;
 
-[[noreturn]] void operand_error(EvalContext *context, const char *sqlstate)
+[[noreturn]] void operand_error(EvalContext *context, KvMessage message)
 {
-    const char *message = sqlstate == kNotANumber ? "Invalid character value for a numeric operand"
-                                                  : "Numeric value out of range";
-    kv_eval_error(context, 1, kv_subclass_iso, sqlstate, message);
+    kv_eval_error(context, 1, kv_subclass_iso, message);
 }
 
 // A double at the scale of `like` (rounded to nearest there). A negative

@@ -95,7 +95,8 @@ inline int64_t kv_floor_mod(int64_t a, int64_t b)
 }
 
 // The interval type covering the fields of two interval types of one family;
-// 0 for a mixed pair or a code outside 1..13.
+// 0 for a mixed pair or a code outside 1..13 (kv_promote_interval_type of
+// interval_types.h, under the name the literal constructors' module gives it).
 int promote_type(int a, int b);
 
 // timestamp_add and timestamp_add_noconvert (always_timestamp) on 64-bit

@@ -85,6 +85,18 @@ inline bool kv_has_seconds_field(int code)
     return t && t->last == kv_second;
 }
 
+// The interval type covering the fields of two interval types of one
+// family (the type of their sum); 0 for a mixed pair or an unknown code.
+inline int kv_promote_interval_type(int a, int b)
+{
+    const KvIntervalType *ta = kv_interval_type(a), *tb = kv_interval_type(b);
+    if (!ta || !tb || kv_is_year_month_field(ta->first) != kv_is_year_month_field(tb->first))
+        return 0;
+    int first = ta->first < tb->first ? ta->first : tb->first;
+    int last = ta->last > tb->last ? ta->last : tb->last;
+    return kv_interval_type_code(first, last);
+}
+
 // The stored value of one field of an interval (the fraction aside).
 inline SQLUINTEGER kv_interval_field(const SQL_INTERVAL_STRUCT &iv, int field)
 {

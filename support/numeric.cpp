@@ -21,6 +21,7 @@
 #include <cstring>
 
 #include "internal.h"
+#include "messages.h"
 
 namespace {
 
@@ -732,7 +733,7 @@ int div_numeric(NumericValue *left, const NumericValue *right, EvalContext *cont
     double q = 0.0;
     if (divisor == 0.0) {
         if (context)
-            kv_eval_error(context, 1, kv_subclass_iso, "22012", "Division by zero");
+            kv_eval_error(context, 1, kv_subclass_iso, KvMessage::division_by_zero);
     } else {
         q = text_to_double(left) / divisor;
     }

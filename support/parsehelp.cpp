@@ -406,10 +406,7 @@ bool check_interval_precision(const Value *v)
 
 int promote_type(int a, int b)
 {
-    const KvIntervalType *ta = kv_interval_type(a), *tb = kv_interval_type(b);
-    if (!ta || !tb || kv_is_year_month_field(ta->first) != kv_is_year_month_field(tb->first))
-        return 0;
-    return kv_interval_type_code(std::min(ta->first, tb->first), std::max(ta->last, tb->last));
+    return kv_promote_interval_type(a, b);
 }
 
 extern "C" {

@@ -12,6 +12,7 @@
 #include <cstdint>
 
 #include "internal.h"
+#include "messages.h"
 
 namespace {
 
@@ -171,7 +172,7 @@ void write_timestamp(SQL_TIMESTAMP_STRUCT &ts, const Fields &f)
 int refuse_sum(Value *result, EvalContext *context)
 {
     if (context)
-        kv_eval_error(context, 1, kv_subclass_iso, "22008", "Datetime field overflow");
+        kv_eval_error(context, 1, kv_subclass_iso, KvMessage::datetime_overflow);
     result->indicator = -1;
     return -1;
 }
