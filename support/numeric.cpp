@@ -506,16 +506,22 @@ bool beyond_largest(const char *p, const char *stop)
     return position > 0;
 }
 
-} // namespace
-
-double kv_read_double(const char *text, const char **end)
+// Skips the blanks and the sign before a number; returns where its digits start.
+const char *after_sign(const char *text, bool *negative)
 {
     const char *p = text;
     while (is_c_space(*p))
         p++;
-    bool negative = *p == '-';
-    if (*p == '-' || *p == '+')
-        p++;
+    *negative = *p == '-';
+    return *p == '-' || *p == '+' ? p + 1 : p;
+}
+
+} // namespace
+
+double kv_read_double(const char *text, const char **end)
+{
+    bool negative;
+    const char *p = after_sign(text, &negative);
     double d = 0.0;
     auto [stop, error] = std::from_chars(p, p + std::strlen(p), d, std::chars_format::general);
     if (error == std::errc::invalid_argument || *p == '-' || *p == '+') {
@@ -532,12 +538,8 @@ double kv_read_double(const char *text, const char **end)
 
 int64_t kv_read_int64(const char *text, const char **end)
 {
-    const char *p = text;
-    while (is_c_space(*p))
-        p++;
-    bool negative = *p == '-';
-    if (*p == '-' || *p == '+')
-        p++;
+    bool negative;
+    const char *p = after_sign(text, &negative);
     if (!is_digit(*p)) {
         if (end)
             *end = text;

@@ -3,7 +3,6 @@
 #include <gtest/gtest.h>
 
 #include <cerrno>
-#include <csignal>
 #include <climits>
 #include <cstdio>
 #include <cstring>
@@ -12,10 +11,10 @@
 #include <string>
 #include <vector>
 
-#include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include "file_size_limit.h"
 #include "internal.h"
 
 namespace fs = std::filesystem;
@@ -256,16 +255,12 @@ TEST_F(LongBufferTest, AppendRefusesWhatItCannotStore)
     // limit stands for a full disk) and adds nothing.
     LongBuffer *limited = make();
     ASSERT_EQ(append_to_long_buffer(limited, "head", 4), 0);
-    struct rlimit saved;
-    ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &saved), 0);
-    auto previous_handler = std::signal(SIGXFSZ, SIG_IGN);
-    struct rlimit small = saved;
-    small.rlim_cur = 1024;
-    ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &small), 0);
     std::string big(4096, 'x');
-    int rc = append_to_long_buffer(limited, big.data(), static_cast<int32_t>(big.size()));
-    setrlimit(RLIMIT_FSIZE, &saved);
-    std::signal(SIGXFSZ, previous_handler);
+    int rc;
+    {
+        FileSizeLimit limit(1024);
+        rc = append_to_long_buffer(limited, big.data(), static_cast<int32_t>(big.size()));
+    }
     EXPECT_EQ(rc, -1);
     EXPECT_EQ(long_buffer_length(limited), 4);
     ASSERT_EQ(append_to_long_buffer(limited, "tail", SQL_NTS), 0);

@@ -4,7 +4,6 @@
 
 #include <algorithm>
 #include <cctype>
-#include <csignal>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -16,11 +15,11 @@
 
 #include <fcntl.h>
 #include <grp.h>
-#include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include "file_size_limit.h"
 #include "internal.h"
 
 namespace fs = std::filesystem;
@@ -525,15 +524,11 @@ protected:
 TEST_F(ProfileFailureTest, WriteFailureInTheMiddleLeavesTheProfile)
 {
     // Files may not grow past 1 KiB: the writes of the new text fail part-way.
-    struct rlimit saved;
-    ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &saved), 0);
-    auto previous_handler = std::signal(SIGXFSZ, SIG_IGN);
-    struct rlimit small = saved;
-    small.rlim_cur = 1024;
-    ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &small), 0);
-    int rc = set_profile_string(registry, 2, "MyDSN", "Database", "/new");
-    setrlimit(RLIMIT_FSIZE, &saved);
-    std::signal(SIGXFSZ, previous_handler);
+    int rc;
+    {
+        FileSizeLimit limit(1024);
+        rc = set_profile_string(registry, 2, "MyDSN", "Database", "/new");
+    }
 
     EXPECT_EQ(rc, -1);
     EXPECT_EQ(std::string(registry_error(registry)),
