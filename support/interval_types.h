@@ -47,11 +47,18 @@ inline constexpr int64_t kv_interval_field_units[kv_field_count] = {12, 1, 86400
 // The row of an interval type; NULL for a code outside 1..13.
 inline const KvIntervalType *kv_interval_type(int code)
 {
-    for (const KvIntervalType &t : kv_interval_types)
-        if (t.code == code)
-            return &t;
-    return nullptr;
+    return code >= SQL_IS_YEAR && code <= SQL_IS_MINUTE_TO_SECOND ? &kv_interval_types[code - SQL_IS_YEAR]
+                                                                     : nullptr;
 }
+
+// The rows stand in the order of their codes, so a code finds its row directly.
+inline constexpr bool kv_interval_rows_in_order = [] {
+    for (int i = 0; i < static_cast<int>(sizeof kv_interval_types / sizeof kv_interval_types[0]); i++)
+        if (kv_interval_types[i].code != SQL_IS_YEAR + i)
+            return false;
+    return true;
+}();
+static_assert(kv_interval_rows_in_order, "kv_interval_types is ordered by code");
 
 // The type that runs from field `first` to field `last` of one line; 0 for none.
 inline int kv_interval_type_code(int first, int last)

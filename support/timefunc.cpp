@@ -8,7 +8,6 @@
 ** day of the month unless the month is shorter (then its last day).
 */
 #include <algorithm>
-#include <climits>
 #include <cstdint>
 
 #include "internal.h"
@@ -92,6 +91,7 @@ int64_t last_day_of_month(int64_t year, int64_t month)
 // The dates a sum may reach: from day 0 of the day numbers (1 January 4713
 // BC) to the last day of the largest year a 16-bit year field holds.
 constexpr int64_t kFirstDay = 0;
+constexpr int kFirstYear = -4713;
 constexpr int kLastYear = INT16_MAX;
 
 // Months counted from January of year 0 of the astronomical numbering (1 BC
@@ -137,9 +137,10 @@ bool add_days_and_months(Fields &f, int64_t days, int64_t months)
     f.year = year <= 0 ? year - 1 : year;
     f.month = kv_floor_mod(count, 12) + 1;
     f.day = day_in_month(f.year, f.month, f.day);
-    return f.year <= kLastYear &&
-           ymd_to_jdnl(static_cast<int>(std::max<int64_t>(f.year, INT32_MIN)), static_cast<int>(f.month),
-                       static_cast<int>(f.day), KV_CALENDAR_AUTO) >= kFirstDay;
+    if (f.year < kFirstYear || f.year > kLastYear)
+        return false;
+    return ymd_to_jdnl(static_cast<int>(f.year), static_cast<int>(f.month), static_cast<int>(f.day),
+                       KV_CALENDAR_AUTO) >= kFirstDay;
 }
 
 void write_date(SQL_DATE_STRUCT &date, const Fields &f)
