@@ -266,7 +266,7 @@ TEST_F(MemsysTest, ReleasedNodesGoBackToTheirCache)
 {
     MemHandle *child = kv_mem_alloc_handle(root);
     for (int i = 0; i < 3; i++)
-        kv_mem_alloc_node(child, 16, kSlotB);
+        kv_mem_alloc_node(child, 40, kSlotB); // one size per slot, as the other tests use it
     int before = kv_test_cache_count(kSlotB);
     kv_mem_release_handle(child);
     EXPECT_EQ(kv_test_cache_count(kSlotB), std::min(before + 3, KV_CACHE_LIMIT));
