@@ -4,8 +4,9 @@
 set -eu
 
 packages="cmake g++ make pkg-config googletest libgtest-dev libgmock-dev libbenchmark-dev
-unixodbc unixodbc-dev odbcinst firebird-dev libfbclient2 firebird3.0-server-core libexpat1-dev
-locales"
+unixodbc unixodbc-dev odbcinst firebird-dev libfbclient2 firebird3.0-server-core libexpat1-dev"
+# The locale sources localedef reads, for the tests in a decimal-comma locale.
+packages="$packages locales"
 
 missing=""
 for p in $packages; do

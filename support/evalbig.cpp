@@ -6,6 +6,7 @@
 #include <cstdint>
 
 #include "internal.h"
+#include "messages.h"
 
 namespace {
 
@@ -42,7 +43,7 @@ extern "C" void bigint_operation(const Value *left, const Value *right, Value *r
     default:
         if (y == 0) {
             if (context)
-                kv_eval_error(context, 1, kv_subclass_odbc3, "22012", "Division by zero");
+                kv_eval_error(context, 1, kv_subclass_odbc3, KvMessage::division_by_zero);
             result->data.big = 0;
             return;
         }

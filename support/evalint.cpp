@@ -12,22 +12,10 @@
 #include <cstdlib>
 
 #include "internal.h"
+#include "interval_types.h"
 
 namespace {
 
-__extension__ typedef unsigned __int128 u128;  // 128-bit magnitudes of exact numerics
-
-bool is_year_month_type(int interval_type)
-{
-    return interval_type == SQL_IS_YEAR || interval_type == SQL_IS_MONTH ||
-           interval_type == SQL_IS_YEAR_TO_MONTH;
-}
-
-bool has_seconds_field(int interval_type)
-{
-    return interval_type == SQL_IS_SECOND || interval_type == SQL_IS_DAY_TO_SECOND ||
-           interval_type == SQL_IS_HOUR_TO_SECOND || interval_type == SQL_IS_MINUTE_TO_SECOND;
-}
 
 struct Count {
     int64_t units;     // months or seconds
@@ -36,28 +24,14 @@ struct Count {
 
 Count base_count(const SQL_INTERVAL_STRUCT &iv)
 {
-    const auto &ym = iv.intval.year_month;
-    const auto &ds = iv.intval.day_second;
-    int64_t day = ds.day * int64_t{86400}, hour = ds.hour * int64_t{3600}, minute = ds.minute * int64_t{60};
     Count c{0, 0};
-    switch (iv.interval_type) {
-    case SQL_IS_YEAR: c.units = ym.year * int64_t{12}; break;
-    case SQL_IS_MONTH: c.units = ym.month; break;
-    case SQL_IS_YEAR_TO_MONTH: c.units = ym.year * int64_t{12} + ym.month; break;
-    case SQL_IS_DAY: c.units = day; break;
-    case SQL_IS_HOUR: c.units = hour; break;
-    case SQL_IS_MINUTE: c.units = minute; break;
-    case SQL_IS_SECOND: c.units = ds.second; break;
-    case SQL_IS_DAY_TO_HOUR: c.units = day + hour; break;
-    case SQL_IS_DAY_TO_MINUTE: c.units = day + hour + minute; break;
-    case SQL_IS_DAY_TO_SECOND: c.units = day + hour + minute + ds.second; break;
-    case SQL_IS_HOUR_TO_MINUTE: c.units = hour + minute; break;
-    case SQL_IS_HOUR_TO_SECOND: c.units = hour + minute + ds.second; break;
-    case SQL_IS_MINUTE_TO_SECOND: c.units = minute + ds.second; break;
-    default: break;
-    }
-    if (has_seconds_field(iv.interval_type))
-        c.fraction = ds.fraction;
+    const KvIntervalType *t = kv_interval_type(iv.interval_type);
+    if (!t)
+        return c;
+    for (int f = t->first; f <= t->last; f++)
+        c.units += kv_interval_field(iv, f) * kv_interval_field_units[f];
+    if (t->last == kv_second)
+        c.fraction = iv.intval.day_second.fraction;
     if (iv.interval_sign == 1) {
         c.units = -c.units;
         c.fraction = -c.fraction;
@@ -65,48 +39,17 @@ Count base_count(const SQL_INTERVAL_STRUCT &iv)
     return c;
 }
 
-SQLUINTEGER field(uint64_t v)
-{
-    return static_cast<SQLUINTEGER>(v);
-}
-
+// Spreads a count of base units over the fields of the interval's type: the
+// leading field takes what its unit divides, each later one the remainder.
 void spread(uint64_t v, SQL_INTERVAL_STRUCT &iv)
 {
-    auto &ym = iv.intval.year_month;
-    auto &ds = iv.intval.day_second;
-    switch (iv.interval_type) {
-    case SQL_IS_YEAR: ym.year = field(v / 12); break;
-    case SQL_IS_MONTH: ym.month = field(v); break;
-    case SQL_IS_YEAR_TO_MONTH: ym.year = field(v / 12); ym.month = field(v % 12); break;
-    case SQL_IS_DAY: ds.day = field(v / 86400); break;
-    case SQL_IS_HOUR: ds.hour = field(v / 3600); break;
-    case SQL_IS_MINUTE: ds.minute = field(v / 60); break;
-    case SQL_IS_SECOND: ds.second = field(v); break;
-    case SQL_IS_DAY_TO_HOUR:
-        ds.day = field(v / 86400);
-        ds.hour = field(v % 86400 / 3600);
-        break;
-    case SQL_IS_DAY_TO_MINUTE:
-    case SQL_IS_DAY_TO_SECOND:
-        ds.day = field(v / 86400);
-        ds.hour = field(v % 86400 / 3600);
-        ds.minute = field(v % 3600 / 60);
-        if (iv.interval_type == SQL_IS_DAY_TO_SECOND)
-            ds.second = field(v % 60);
-        break;
-    case SQL_IS_HOUR_TO_MINUTE:
-    case SQL_IS_HOUR_TO_SECOND:
-        ds.hour = field(v / 3600);
-        ds.minute = field(v % 3600 / 60);
-        if (iv.interval_type == SQL_IS_HOUR_TO_SECOND)
-            ds.second = field(v % 60);
-        break;
-    case SQL_IS_MINUTE_TO_SECOND:
-        ds.minute = field(v / 60);
-        ds.second = field(v % 60);
-        break;
-    default:
-        break;
+    const KvIntervalType *t = kv_interval_type(iv.interval_type);
+    if (!t)
+        return;
+    for (int f = t->first; f <= t->last; f++) {
+        auto unit = static_cast<uint64_t>(kv_interval_field_units[f]);
+        uint64_t rest = f == t->first ? v : v % static_cast<uint64_t>(kv_interval_field_units[f - 1]);
+        kv_set_interval_field(iv, f, static_cast<SQLUINTEGER>(rest / unit));
     }
 }
 
@@ -124,7 +67,7 @@ void normalise(int64_t count, int64_t fraction, SQL_INTERVAL_STRUCT &iv)
         }
     }
     spread(static_cast<uint64_t>(count), iv);
-    if (has_seconds_field(iv.interval_type))
+    if (kv_has_seconds_field(iv.interval_type))
         iv.intval.day_second.fraction = static_cast<SQLUINTEGER>(fraction);
 }
 
@@ -143,7 +86,7 @@ void combine_intervals(const Value *a, const Value *b, Value *result, int sign)
 {
     Count ca = base_count(a->data.iv), cb = base_count(b->data.iv);
     int value_type = a->type;
-    int interval_type = promote_type(a->data.iv.interval_type, b->data.iv.interval_type);
+    int interval_type = kv_promote_interval_type(a->data.iv.interval_type, b->data.iv.interval_type);
     int32_t leading = std::max(a->leading_precision, b->leading_precision);
     int32_t fraction_precision = std::max(a->fraction_precision, b->fraction_precision);
     bool day_time = value_type == VT_INTERVAL_DS;
@@ -156,28 +99,21 @@ void combine_intervals(const Value *a, const Value *b, Value *result, int sign)
     normalise(ca.units + sign * cb.units, fraction, result->data.iv);
 }
 
-void add_to_datetime(const Value *datetime, const Value *interval, Value *result, int sign)
+void add_to_datetime(const Value *datetime, const Value *interval, Value *result, int sign, EvalContext *context)
 {
     Count c = base_count(interval->data.iv);
     if (interval->type == VT_INTERVAL_YM)
-        kv_timestamp_add(result, datetime, sign * c.units, 0, 0, false);
+        kv_timestamp_add(result, datetime, sign * c.units, 0, 0, false, context);
     else
-        kv_timestamp_add(result, datetime, 0, sign * c.units, sign * c.fraction, false);
+        kv_timestamp_add(result, datetime, 0, sign * c.units, sign * c.fraction, false, context);
 }
 
 // The number counts units of the interval's single field; a two-field
 // interval has no unit and is left as it is.
 int64_t unit_of(int interval_type)
 {
-    switch (interval_type) {
-    case SQL_IS_YEAR: return 12;
-    case SQL_IS_MONTH: return 1;
-    case SQL_IS_DAY: return 86400;
-    case SQL_IS_HOUR: return 3600;
-    case SQL_IS_MINUTE: return 60;
-    case SQL_IS_SECOND: return 1;
-    default: return 0;
-    }
+    const KvIntervalType *t = kv_interval_type(interval_type);
+    return t && t->first == t->last ? kv_interval_field_units[t->first] : 0;
 }
 
 void add_number(const Value *number, const Value *interval, Value *result, int sign)
@@ -187,7 +123,7 @@ void add_number(const Value *number, const Value *interval, Value *result, int s
     int interval_type = interval->data.iv.interval_type;
     int32_t leading = interval->leading_precision, fraction_precision = interval->fraction_precision;
 
-    start_interval(result, is_year_month_type(interval_type) ? VT_INTERVAL_YM : VT_INTERVAL_DS, interval_type);
+    start_interval(result, kv_is_year_month_type(interval_type) ? VT_INTERVAL_YM : VT_INTERVAL_DS, interval_type);
     result->leading_precision = leading;
     result->fraction_precision = fraction_precision;
     normalise(c.units + sign * n * unit_of(interval_type), c.fraction, result->data.iv);
@@ -212,7 +148,7 @@ void normalise_interval(int count, int fraction, Value *result)
     normalise(count, fraction, result->data.iv);
 }
 
-void interval_operation(Value *left, Value *right, Value *result, EvalContext *, int op)
+void interval_operation(Value *left, Value *right, Value *result, EvalContext *context, int op)
 {
     if (op != KV_OP_ADD && op != KV_OP_SUBTRACT)
         return;
@@ -229,7 +165,7 @@ void interval_operation(Value *left, Value *right, Value *result, EvalContext *,
     case VT_DATE:
     case VT_TIME:
     case VT_TIMESTAMP:
-        add_to_datetime(left, right, result, sign);
+        add_to_datetime(left, right, result, sign, context);
         break;
     default:
         add_number(left, right, result, sign);
@@ -242,7 +178,7 @@ int interval_compare(const SQL_INTERVAL_STRUCT *a, const SQL_INTERVAL_STRUCT *b)
     Count ca = base_count(*a), cb = base_count(*b);
     if (ca.units != cb.units)
         return ca.units < cb.units ? -1 : 1;
-    if (is_year_month_type(a->interval_type) || ca.fraction == cb.fraction)
+    if (kv_is_year_month_type(a->interval_type) || ca.fraction == cb.fraction)
         return 0;
     return ca.fraction < cb.fraction ? -1 : 1;
 }

@@ -12,17 +12,16 @@
 #include <cstring>
 
 #include "internal.h"
+#include "messages.h"
 
 namespace {
 
-constexpr const char *kOutOfRange = "22003";
-constexpr const char *kNotANumber = "22018";
+constexpr KvMessage kOutOfRange = KvMessage::numeric_out_of_range;
+constexpr KvMessage kNotANumber = KvMessage::not_a_number;
 
-[[noreturn]] void operand_error(EvalContext *context, const char *sqlstate)
+[[noreturn]] void operand_error(EvalContext *context, KvMessage message)
 {
-    const char *message = sqlstate == kNotANumber ? "Invalid character value for a numeric operand"
-                                                  : "Numeric value out of range";
-    kv_eval_error(context, 1, kv_subclass_iso, sqlstate, message);
+    kv_eval_error(context, 1, kv_subclass_iso, message);
 }
 
 // A double at the scale of `like` (rounded to nearest there). A negative
@@ -79,26 +78,19 @@ NumericValue comparison_operand(EvalContext *context, const Value *v, const Nume
     }
 }
 
-// x := x op y with the numeric arithmetic.
+// x := x op y with the numeric arithmetic; a result that does not fit
+// leaves through the error exit.
 void apply(NumericValue *x, const NumericValue &y, int op, EvalContext *context)
 {
+    int rc;
     switch (op) {
-    case KV_OP_ADD: add_numeric(x, &y); break;
-    case KV_OP_SUBTRACT: subtract_numeric(x, &y); break;
-    case KV_OP_MULTIPLY: mult_numeric(x, &y); break;
-    default: div_numeric(x, &y, context); break;
+    case KV_OP_ADD: rc = add_numeric(x, &y); break;
+    case KV_OP_SUBTRACT: rc = subtract_numeric(x, &y); break;
+    case KV_OP_MULTIPLY: rc = mult_numeric(x, &y); break;
+    default: rc = div_numeric(x, &y, context); break;
     }
-}
-
-// Copies the template's record over the result. The result keeps its own
-// reference count and handle: both belong to the result's block.
-void take_template(Value *result, const Value *templ)
-{
-    int32_t ref_count = result->ref_count;
-    MemHandle *mem = result->mem;
-    std::memmove(result, templ, sizeof *result);
-    result->ref_count = ref_count;
-    result->mem = mem;
+    if (rc == -2)
+        operand_error(context, kOutOfRange);
 }
 
 void arithmetic(const Value *left, const Value *right, Value *result, EvalContext *context, int op)
@@ -131,7 +123,7 @@ void arithmetic(const Value *left, const Value *right, Value *result, EvalContex
         x = left->data.num;
         apply(&x, converted, op, context);
     }
-    take_template(result, templ);
+    kv_assign_value(result, templ);
     result->data.num = x;
 }
 

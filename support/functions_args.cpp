@@ -19,7 +19,7 @@ DriverConnection *long_data_connection(EvalContext *ctx, const Value *argument)
 {
     DriverConnection *connection = ctx->stmt ? ctx->stmt->connection : nullptr;
     if (!connection || !connection->read_long_data || !connection->rewind_long_data || !argument->long_buffer)
-        kv_fn_fail(ctx, kv_fn_diag::long_read);
+        kv_fn_fail(ctx, KvMessage::long_read);
     return connection;
 }
 
@@ -30,11 +30,11 @@ int read_first_piece(EvalContext *ctx, const Value *argument, char *first, int32
 {
     DriverConnection *connection = long_data_connection(ctx, argument);
     if (connection->rewind_long_data(argument->long_buffer) != 0)
-        kv_fn_fail(ctx, kv_fn_diag::long_read);
+        kv_fn_fail(ctx, KvMessage::long_read);
     *total = 0;
     int rc = connection->read_long_data(argument->long_buffer, first, size, total, binary);
     if ((rc != 0 && rc != 1) || (*total < 0 && *total != SQL_NULL_DATA))
-        kv_fn_fail(ctx, kv_fn_diag::long_read);
+        kv_fn_fail(ctx, KvMessage::long_read);
     return rc;
 }
 
@@ -48,10 +48,10 @@ bool read_long_text(EvalContext *ctx, const Value *argument, KvText *text)
     if (total == SQL_NULL_DATA)
         return false;
     if (rc == 0 && total > 1) // "complete" yet longer than what was delivered
-        kv_fn_fail(ctx, kv_fn_diag::long_read);
+        kv_fn_fail(ctx, KvMessage::long_read);
     auto *copy = static_cast<char *>(kv_mem_alloc(ctx->mem, static_cast<uint32_t>(total) + 1));
     if (!copy)
-        kv_fn_fail(ctx, kv_fn_diag::memory);
+        kv_fn_fail(ctx, KvMessage::memory);
     copy[0] = first[0];
     copy[total > 0 ? 1 : 0] = '\0';
     if (rc == 1) {
@@ -59,7 +59,7 @@ bool read_long_text(EvalContext *ctx, const Value *argument, KvText *text)
         DriverConnection *connection = ctx->stmt->connection;
         rc = connection->read_long_data(argument->long_buffer, copy + 1, total, &rest, 0);
         if (rc != 0 || rest != total - 1)
-            kv_fn_fail(ctx, kv_fn_diag::long_read);
+            kv_fn_fail(ctx, KvMessage::long_read);
     }
     *text = {copy, static_cast<std::size_t>(total), copy};
     return true;
@@ -134,10 +134,10 @@ bool converted_text(EvalContext *ctx, const Value *argument, KvText *text)
     char buffer[KV_VALUE_TEXT_SIZE];
     std::size_t length = plain_text(argument, buffer);
     if (length == SIZE_MAX)
-        kv_fn_fail(ctx, kv_fn_diag::not_text);
+        kv_fn_fail(ctx, KvMessage::not_text);
     auto *copy = static_cast<char *>(kv_mem_alloc(ctx->mem, static_cast<uint32_t>(length + 1)));
     if (!copy)
-        kv_fn_fail(ctx, kv_fn_diag::memory);
+        kv_fn_fail(ctx, KvMessage::memory);
     std::memcpy(copy, buffer, length);
     copy[length] = '\0';
     *text = {copy, length, copy};
@@ -178,7 +178,7 @@ int64_t datum_size(const Value *v)
 void kv_fn_require_args(EvalContext *ctx, int32_t argc, Value **argv, int32_t needed)
 {
     if (argc < needed || (needed > 0 && !argv))
-        kv_fn_fail(ctx, kv_fn_diag::argument_count);
+        kv_fn_fail(ctx, KvMessage::argument_count);
 }
 
 bool kv_fn_read_text(EvalContext *ctx, const Value *argument, KvText *text)
@@ -267,15 +267,15 @@ int32_t kv_fn_int_arg(EvalContext *ctx, const Value *argument)
     case VT_BIGINT: {
         int64_t wide = get_bigint_from_value(argument);
         if (wide < INT32_MIN || wide > INT32_MAX)
-            kv_fn_fail(ctx, kv_fn_diag::out_of_range);
+            kv_fn_fail(ctx, KvMessage::numeric_out_of_range);
         return static_cast<int32_t>(wide);
     }
     default:
-        kv_fn_fail(ctx, kv_fn_diag::not_text);
+        kv_fn_fail(ctx, KvMessage::not_text);
     }
 }
 
-Value *kv_fn_new_text(EvalContext *ctx, uint64_t length, const KvFnDiagnostic &diagnostic, char **text)
+Value *kv_fn_new_text(EvalContext *ctx, uint64_t length, KvMessage diagnostic, char **text)
 {
     if (length > static_cast<uint64_t>(KV_FN_MAX_STRING_LENGTH))
         kv_fn_fail(ctx, diagnostic);

@@ -12,6 +12,7 @@
 #include <ctime>
 
 #include "functions_internal.h"
+#include "interval_types.h"
 
 namespace {
 
@@ -28,8 +29,15 @@ constexpr int64_t kNanosPerDay = 86400 * kv_nanos_per_second;
 constexpr int kFirstYear = -32768;
 constexpr int kLastYear = 32767;
 
-// EXTRACT's field codes.
-enum Field { kYear = 0, kMonth, kDay, kHour, kMinute, kSecond };
+// EXTRACT's field codes: the interval fields' own numbering.
+enum Field {
+    kYear = kv_year,
+    kMonth = kv_month,
+    kDay = kv_day,
+    kHour = kv_hour,
+    kMinute = kv_minute,
+    kSecond = kv_second
+};
 
 // A date and a time of day, as the functions read their arguments.
 struct DateTime {
@@ -54,7 +62,7 @@ DateTime statement_clock(EvalContext *ctx)
     time_t now = ctx->stmt ? ctx->stmt->statement_time : 0;
     struct tm local {};
     if (!localtime_r(&now, &local) || local.tm_year > kLastYear - 1900 || local.tm_year < kFirstYear - 1900)
-        kv_fn_fail(ctx, kv_fn_diag::datetime_overflow);
+        kv_fn_fail(ctx, KvMessage::datetime_overflow);
     DateTime t;
     t.year = local.tm_year + 1900;
     t.month = local.tm_mon + 1;
@@ -89,7 +97,7 @@ DateTime datetime_argument(EvalContext *ctx, const Value *v)
         return t;
     }
     default:
-        kv_fn_fail(ctx, kv_fn_diag::not_text);
+        kv_fn_fail(ctx, KvMessage::not_text);
     }
 }
 
@@ -101,14 +109,14 @@ SQL_TIME_STRUCT time_of_day(EvalContext *ctx, const Value *v)
     case VT_TIME: return v->data.time;
     case VT_TIMESTAMP: return {v->data.ts.hour, v->data.ts.minute, v->data.ts.second};
     case VT_DATE: return {0, 0, 0};
-    default: kv_fn_fail(ctx, kv_fn_diag::not_text);
+    default: kv_fn_fail(ctx, KvMessage::not_text);
     }
 }
 
 Value *integer_result(EvalContext *ctx, int64_t i)
 {
     if (i < INT32_MIN || i > INT32_MAX)
-        kv_fn_fail(ctx, kv_fn_diag::out_of_range);
+        kv_fn_fail(ctx, KvMessage::numeric_out_of_range);
     Value *result = kv_fn_new_result(ctx, VT_INTEGER);
     if (result)
         result->data.i = static_cast<int32_t>(i);
@@ -138,7 +146,7 @@ Value *name_result(EvalContext *ctx, const char *name)
 {
     if (!name)
         return kv_fn_null_result(ctx, VT_STRING);
-    return kv_fn_string_result(ctx, name, std::strlen(name), kv_fn_diag::memory.message);
+    return kv_fn_string_result(ctx, name, std::strlen(name), kv_message(KvMessage::memory).text);
 }
 
 // Interval keywords of TIMESTAMPADD and TIMESTAMPDIFF: a unit is either a
@@ -218,7 +226,7 @@ const IntervalUnit &interval_unit(EvalContext *ctx, const void *argument)
             if (unit.keyword[kPrefix] == fold_ascii(rest[0]) && equal_keyword(rest, unit.keyword + kPrefix))
                 return unit;
     }
-    kv_fn_fail(ctx, kv_fn_diag::interval_keyword);
+    kv_fn_fail(ctx, KvMessage::interval_keyword);
 }
 
 // Historical years have no year 0: months are counted on astronomical years.
@@ -290,63 +298,12 @@ void timestampadd_start(EvalContext *ctx, Value &r, const Value *source)
     }
 }
 
-// The year of `r`, a date or a timestamp.
-int year_of(const Value &r)
-{
-    return r.type == VT_DATE ? r.data.date.year : r.data.ts.year;
-}
-
-// Whether the sum surely stays within the 16-bit year: a year is at least
-// 365 days, and the carries move it by at most one more year each way.
-bool surely_in_range(int year, int64_t months, int64_t seconds)
-{
-    constexpr int64_t kMaxSeconds = int64_t{40000} * 365 * 86400;
-    if (months < -12 * 70000 || months > 12 * 70000 || seconds < -kMaxSeconds || seconds > kMaxSeconds)
-        return false;
-    int64_t moved = seconds / (365 * 86400) + months / 12;
-    int64_t spread = 4; // the cut fractions of a year and the carries of day and month
-    return year + moved - spread >= kFirstYear && year + moved + spread <= kLastYear;
-}
-
-// The year the library's datetime addition will reach from `r`: the
-// seconds carry into days through the day number, then the months are
-// added (without a year 0). 22008 when it is outside the 16-bit year.
-void check_sum_year(EvalContext *ctx, const Value &r, int64_t months, int64_t seconds, int64_t fraction)
-{
-    if (surely_in_range(year_of(r), months, seconds))
-        return;
-    DateTime t;
-    if (r.type == VT_DATE) {
-        t.year = r.data.date.year;
-        t.month = r.data.date.month;
-        t.day = r.data.date.day;
-    } else {
-        t.year = r.data.ts.year;
-        t.month = r.data.ts.month;
-        t.day = r.data.ts.day;
-        t.nanos = nanos_of_day(r.data.ts.hour, r.data.ts.minute, r.data.ts.second, r.data.ts.fraction);
-    }
-    i128 nanos = i128{t.nanos} + i128{seconds} * kv_nanos_per_second + fraction;
-    i128 days = nanos / kNanosPerDay - (nanos % kNanosPerDay < 0 ? 1 : 0);
-    i128 day = day_number(t) + days;
-    static const int first_day = ymd_to_jdnl(kFirstYear, 1, 1, KV_CALENDAR_AUTO);
-    static const int last_day = ymd_to_jdnl(kLastYear, 12, 31, KV_CALENDAR_AUTO);
-    if (day < first_day || day > last_day)
-        kv_fn_fail(ctx, kv_fn_diag::datetime_overflow);
-    int year, month, mday;
-    jdnl_to_ymd(static_cast<int>(day), &year, &month, &mday, KV_CALENDAR_AUTO);
-    int64_t astronomical = kv_floor_div(month_ordinal(year, month) + months, 12);
-    int64_t historical = astronomical <= 0 ? astronomical - 1 : astronomical;
-    if (historical < kFirstYear || historical > kLastYear)
-        kv_fn_fail(ctx, kv_fn_diag::datetime_overflow);
-}
-
 // count x factor, or 22008: a product past 64 bits is far beyond any year.
 int64_t product_or_fail(EvalContext *ctx, int64_t count, int64_t factor)
 {
     int64_t product = 0;
     if (__builtin_mul_overflow(count, factor, &product))
-        kv_fn_fail(ctx, kv_fn_diag::datetime_overflow);
+        kv_fn_fail(ctx, KvMessage::datetime_overflow);
     return product;
 }
 
@@ -355,36 +312,19 @@ int64_t product_or_fail(EvalContext *ctx, int64_t count, int64_t factor)
 // carry. A field of the other family leaves with that family's error.
 int64_t interval_field(EvalContext *ctx, const Value *v, int field)
 {
-    // First and last field of each interval type, indexed by SQL_IS_...
-    static constexpr struct {
-        int first, last;
-    } kSpans[] = {{-1, -1},         {kYear, kYear},     {kMonth, kMonth},   {kDay, kDay},
-                  {kHour, kHour},   {kMinute, kMinute}, {kSecond, kSecond}, {kYear, kMonth},
-                  {kDay, kHour},    {kDay, kMinute},    {kDay, kSecond},    {kHour, kMinute},
-                  {kHour, kSecond}, {kMinute, kSecond}};
     const SQL_INTERVAL_STRUCT &iv = v->data.iv;
     bool year_month = v->type == VT_INTERVAL_YM;
     if (year_month && field >= kDay && field <= kSecond) {
-        static constexpr const KvFnDiagnostic *kErrors[] = {&kv_fn_diag::extract_day, &kv_fn_diag::extract_hour,
-                                                            &kv_fn_diag::extract_minute,
-                                                            &kv_fn_diag::extract_second};
-        kv_fn_fail(ctx, *kErrors[field - kDay]);
+        static constexpr KvMessage kErrors[] = {KvMessage::extract_day, KvMessage::extract_hour,
+                                                KvMessage::extract_minute, KvMessage::extract_second};
+        kv_fn_fail(ctx, kErrors[field - kDay]);
     }
     if (!year_month && (field == kYear || field == kMonth))
-        kv_fn_fail(ctx, kv_fn_diag::extract_year_month);
-    unsigned type = static_cast<unsigned>(iv.interval_type);
-    if (type >= std::size(kSpans) || field < kSpans[type].first || field > kSpans[type].last ||
-        (kSpans[type].first <= kMonth) != year_month)
+        kv_fn_fail(ctx, KvMessage::extract_year_month);
+    const KvIntervalType *type = kv_interval_type(iv.interval_type);
+    if (!type || field < type->first || field > type->last || kv_is_year_month_field(type->first) != year_month)
         return 0;
-    int64_t member = 0;
-    switch (field) {
-    case kYear: member = iv.intval.year_month.year; break;
-    case kMonth: member = iv.intval.year_month.month; break;
-    case kDay: member = iv.intval.day_second.day; break;
-    case kHour: member = iv.intval.day_second.hour; break;
-    case kMinute: member = iv.intval.day_second.minute; break;
-    default: member = iv.intval.day_second.second; break;
-    }
+    int64_t member = kv_interval_field(iv, field);
     return iv.interval_sign == SQL_TRUE ? -member : member;
 }
 
@@ -585,8 +525,8 @@ KV_SCALAR_FUNCTION(func_timestampadd)
     } else {
         seconds = product_or_fail(ctx, count, unit.nanos / kv_nanos_per_second);
     }
-    check_sum_year(ctx, *result, months, seconds, fraction);
-    kv_timestamp_add(result, result, months, seconds, fraction, false);
+    // A sum outside the dates a result holds leaves with 22008.
+    kv_timestamp_add(result, result, months, seconds, fraction, false, ctx);
     return result;
 }
 
@@ -609,6 +549,6 @@ KV_SCALAR_FUNCTION(func_timestampdiff)
                      ? (days * kNanosPerDay + (b.nanos - a.nanos)) / unit.nanos
                      : (i128{days} * kNanosPerDay + (b.nanos - a.nanos)) / unit.nanos; // cut toward zero
     if (count < INT32_MIN || count > INT32_MAX)
-        kv_fn_fail(ctx, kv_fn_diag::out_of_range);
+        kv_fn_fail(ctx, KvMessage::numeric_out_of_range);
     return integer_result(ctx, static_cast<int64_t>(count));
 }

@@ -10,6 +10,7 @@
 #include <cstdint>
 
 #include "internal.h"
+#include "messages.h"
 
 // The ODBC function names and the SQL-92 keyword forms, sorted by
 // compare_function (checked at compile time in functions.cpp).
@@ -136,36 +137,11 @@ Value *kv_fn_string_result(EvalContext *ctx, const char *text, size_t length, co
 
 // Shared by the scalar functions.
 
-// A diagnostic the error exit posts: its SQLSTATE and message text.
-struct KvFnDiagnostic {
-    const char *sqlstate;
-    const char *message;
-};
-
-// Every diagnostic the scalar functions post, in one place.
-namespace kv_fn_diag {
-inline constexpr KvFnDiagnostic memory{"HY001", "Memory allocation error"};
-inline constexpr KvFnDiagnostic memory_zorv{"HY001", "Memory allocation error zorv"};
-inline constexpr KvFnDiagnostic long_read{"HY000", "Extract from LONG VARCHAR error"};
-inline constexpr KvFnDiagnostic out_of_range{"22003", "Numeric value out of range"};
-inline constexpr KvFnDiagnostic substring{"22011", "Substring error"};
-inline constexpr KvFnDiagnostic not_text{"07006", "Restricted data type attribute violation"};
-inline constexpr KvFnDiagnostic argument_count{"HY000", "Wrong number of arguments to a scalar function"};
-inline constexpr KvFnDiagnostic domain{"HY000", "DOMAIN error"};
-inline constexpr KvFnDiagnostic division_by_zero{"22012", "Division by zero"};
-inline constexpr KvFnDiagnostic datetime_overflow{"22008", "Datetime field overflow"};
-inline constexpr KvFnDiagnostic interval_keyword{"HY000", "Invalid interval keyword"};
-inline constexpr KvFnDiagnostic extract_day{"HY000", "Cannot extract DAY from INTERVAL YEAR/MONTH"};
-inline constexpr KvFnDiagnostic extract_hour{"HY000", "Cannot extract HOUR from INTERVAL YEAR/MONTH"};
-inline constexpr KvFnDiagnostic extract_minute{"HY000", "Cannot extract MINUTE from INTERVAL YEAR/MONTH"};
-inline constexpr KvFnDiagnostic extract_second{"HY000", "Cannot extract SECOND from INTERVAL YEAR/MONTH"};
-inline constexpr KvFnDiagnostic extract_year_month{"HY000", "Cannot extract YEAR/MONTH from INTERVAL DAY"};
-} // namespace kv_fn_diag
-
-// The error exit with `diagnostic`.
-[[noreturn]] inline void kv_fn_fail(EvalContext *ctx, const KvFnDiagnostic &diagnostic)
+// The error exit with a condition of the library's message table
+// (messages.h), origin 1 and subclass origin "ODBC3.0".
+[[noreturn]] inline void kv_fn_fail(EvalContext *ctx, KvMessage message)
 {
-    kv_fn_error(ctx, diagnostic.sqlstate, diagnostic.message);
+    kv_eval_error(ctx, 1, kv_subclass_odbc3, message);
 }
 
 // Argument `i`, or nullptr when the call has fewer: a missing argument then
@@ -192,7 +168,7 @@ int64_t kv_fn_integer_argument(EvalContext *ctx, const Value *argument);
 // ---- String functions: diagnostics, argument texts, integer arguments ----
 // (functions_args.cpp; the implementations are in functions_string.cpp)
 
-// Leaves with kv_fn_diag::argument_count unless `argv` holds at least
+// Leaves with KvMessage::argument_count unless `argv` holds at least
 // `needed` arguments.
 void kv_fn_require_args(EvalContext *ctx, int32_t argc, Value **argv, int32_t needed);
 
@@ -240,6 +216,6 @@ int32_t kv_fn_int_arg(EvalContext *ctx, const Value *argument);
 // terminator; the text goes to *text. nullptr when the Value cannot be
 // allocated; leaves with `diagnostic` when the text cannot, or when `length`
 // exceeds KV_FN_MAX_STRING_LENGTH.
-Value *kv_fn_new_text(EvalContext *ctx, uint64_t length, const KvFnDiagnostic &diagnostic, char **text);
+Value *kv_fn_new_text(EvalContext *ctx, uint64_t length, KvMessage diagnostic, char **text);
 
 #endif

@@ -65,7 +65,7 @@ bool is_negative(const NumericValue &n)
 double finite_or_fail(EvalContext *ctx, double r)
 {
     if (!std::isfinite(r))
-        kv_fn_fail(ctx, kv_fn_diag::out_of_range);
+        kv_fn_fail(ctx, KvMessage::numeric_out_of_range);
     return r == 0 ? 0.0 : r;
 }
 
@@ -101,14 +101,14 @@ Value *null_result_like(EvalContext *ctx, const Value *x)
 int32_t fit_int(EvalContext *ctx, i128 v)
 {
     if (v < INT32_MIN || v > INT32_MAX)
-        kv_fn_fail(ctx, kv_fn_diag::out_of_range);
+        kv_fn_fail(ctx, KvMessage::numeric_out_of_range);
     return static_cast<int32_t>(v);
 }
 
 int64_t fit_bigint(EvalContext *ctx, i128 v)
 {
     if (v < INT64_MIN || v > INT64_MAX)
-        kv_fn_fail(ctx, kv_fn_diag::out_of_range);
+        kv_fn_fail(ctx, KvMessage::numeric_out_of_range);
     return static_cast<int64_t>(v);
 }
 
@@ -155,7 +155,7 @@ int64_t integer_argument(EvalContext *ctx, const Value *v, Fraction fraction)
         bool has_fraction = false;
         if (!numeric_integer_part(v->data.num, whole, has_fraction) ||
             (has_fraction && fraction == Fraction::Refuse))
-            kv_fn_fail(ctx, kv_fn_diag::out_of_range);
+            kv_fn_fail(ctx, KvMessage::numeric_out_of_range);
         return fit_bigint(ctx, whole);
     }
     default: {
@@ -163,7 +163,7 @@ int64_t integer_argument(EvalContext *ctx, const Value *v, Fraction fraction)
         double whole = std::trunc(x);
         if (!std::isfinite(x) || (whole != x && fraction == Fraction::Refuse) || whole < -0x1p63 ||
             whole >= 0x1p63)
-            kv_fn_fail(ctx, kv_fn_diag::out_of_range);
+            kv_fn_fail(ctx, KvMessage::numeric_out_of_range);
         return static_cast<int64_t>(whole);
     }
     }
@@ -208,14 +208,14 @@ void round_numeric(EvalContext *ctx, NumericValue &n, int64_t places, Rounding r
         bool away = m != 0 && ((rounding == Rounding::Ceiling && !is_negative(n)) ||
                                (rounding == Rounding::Floor && is_negative(n)));
         if (away)
-            kv_fn_fail(ctx, kv_fn_diag::out_of_range);
+            kv_fn_fail(ctx, KvMessage::numeric_out_of_range);
         set_magnitude(n, 0);
         return;
     }
     u128 unit = kPowersOfTen[static_cast<std::size_t>(drop)];
     u128 kept = m / unit + (rounds_up(rounding, m % unit, unit, is_negative(n)) ? 1 : 0);
     if (kept > kU128Max / unit)
-        kv_fn_fail(ctx, kv_fn_diag::out_of_range);
+        kv_fn_fail(ctx, KvMessage::numeric_out_of_range);
     set_magnitude(n, kept * unit);
 }
 
@@ -257,7 +257,7 @@ double decimal_to_double(EvalContext *ctx, bool negative, uint64_t digits, int64
     const char *begin = negative ? text.data() : text.data() + 1;
     double r = 0;
     if (std::from_chars(begin, end, r).ec != std::errc())
-        kv_fn_fail(ctx, kv_fn_diag::out_of_range); // rounded past the largest double
+        kv_fn_fail(ctx, KvMessage::numeric_out_of_range); // rounded past the largest double
     return r;
 }
 
@@ -333,7 +333,7 @@ Value *round_value(EvalContext *ctx, const Value *x, int64_t places, Rounding ro
     }
     double d = get_double_from_value(x);
     if (!std::isfinite(d))
-        kv_fn_fail(ctx, kv_fn_diag::out_of_range);
+        kv_fn_fail(ctx, KvMessage::numeric_out_of_range);
     switch (rounding) {
     case Rounding::Ceiling: return double_result(ctx, std::ceil(d));
     case Rounding::Floor: return double_result(ctx, std::floor(d));
@@ -436,7 +436,7 @@ KV_SCALAR_FUNCTION(func_acos)
     (void)mode, (void)eval_data, (void)entry;
     return unary_double(ctx, argc, argv, [ctx](double x) {
         if (x < -1 || x > 1)
-            kv_fn_fail(ctx, kv_fn_diag::domain);
+            kv_fn_fail(ctx, KvMessage::domain);
         return std::acos(x);
     });
 }
@@ -446,7 +446,7 @@ KV_SCALAR_FUNCTION(func_asin)
     (void)mode, (void)eval_data, (void)entry;
     return unary_double(ctx, argc, argv, [ctx](double x) {
         if (x < -1 || x > 1)
-            kv_fn_fail(ctx, kv_fn_diag::domain);
+            kv_fn_fail(ctx, KvMessage::domain);
         return std::asin(x);
     });
 }
@@ -485,7 +485,7 @@ KV_SCALAR_FUNCTION(func_cot)
     return unary_double(ctx, argc, argv, [ctx](double x) {
         double t = std::tan(x);
         if (t == 0)
-            kv_fn_fail(ctx, kv_fn_diag::domain);
+            kv_fn_fail(ctx, KvMessage::domain);
         return 1 / t;
     });
 }
@@ -515,7 +515,7 @@ KV_SCALAR_FUNCTION(func_log)
     (void)mode, (void)eval_data, (void)entry;
     return unary_double(ctx, argc, argv, [ctx](double x) {
         if (x <= 0)
-            kv_fn_fail(ctx, kv_fn_diag::domain);
+            kv_fn_fail(ctx, KvMessage::domain);
         return std::log(x);
     });
 }
@@ -525,7 +525,7 @@ KV_SCALAR_FUNCTION(func_log10)
     (void)mode, (void)eval_data, (void)entry;
     return unary_double(ctx, argc, argv, [ctx](double x) {
         if (x <= 0)
-            kv_fn_fail(ctx, kv_fn_diag::domain);
+            kv_fn_fail(ctx, KvMessage::domain);
         return std::log10(x);
     });
 }
@@ -546,7 +546,7 @@ KV_SCALAR_FUNCTION(func_mod)
         fit_int(ctx, b);
     }
     if (b == 0)
-        kv_fn_fail(ctx, kv_fn_diag::division_by_zero);
+        kv_fn_fail(ctx, KvMessage::division_by_zero);
     int64_t remainder = b == -1 ? 0 : a % b; // INT64_MIN % -1 would trap
     Value *result = kv_fn_new_result(ctx, in_64_bits ? VT_BIGINT : VT_INTEGER);
     if (!result)
@@ -573,7 +573,7 @@ KV_SCALAR_FUNCTION(func_power)
     double x = get_double_from_value(argv[0]);
     int32_t n = int_argument(ctx, argv[1]);
     if (x == 0 && n < 0)
-        kv_fn_fail(ctx, kv_fn_diag::division_by_zero);
+        kv_fn_fail(ctx, KvMessage::division_by_zero);
     return double_result(ctx, std::pow(x, static_cast<double>(n)));
 }
 
@@ -641,7 +641,7 @@ KV_SCALAR_FUNCTION(func_sqrt)
     (void)mode, (void)eval_data, (void)entry;
     return unary_double(ctx, argc, argv, [ctx](double x) {
         if (x < 0)
-            kv_fn_fail(ctx, kv_fn_diag::domain);
+            kv_fn_fail(ctx, KvMessage::domain);
         return std::sqrt(x);
     });
 }

@@ -55,7 +55,7 @@ Value *count_result(EvalContext *ctx, int64_t n)
 }
 
 // A string result holding `text`, released afterwards with the argument.
-Value *text_result(EvalContext *ctx, std::string_view text, const KvFnDiagnostic &diagnostic, KvText *argument)
+Value *text_result(EvalContext *ctx, std::string_view text, KvMessage diagnostic, KvText *argument)
 {
     char *out = nullptr;
     Value *result = kv_fn_new_text(ctx, text.size(), diagnostic, &out);
@@ -95,7 +95,7 @@ Value *mapped_text(EvalContext *ctx, int32_t argc, Value **argv)
     if (kv_fn_is_null(argv[0]) || !kv_fn_read_text(ctx, argv[0], &s))
         return kv_fn_null_result(ctx, VT_STRING);
     char *out = nullptr;
-    Value *result = kv_fn_new_text(ctx, s.size, kv_fn_diag::memory, &out);
+    Value *result = kv_fn_new_text(ctx, s.size, KvMessage::memory, &out);
     if (result)
         map_bytes<Map>(out, s.data, s.size);
     kv_fn_release_text(ctx, &s);
@@ -287,7 +287,7 @@ KV_SCALAR_FUNCTION(func_char)
         return kv_fn_null_result(ctx, VT_STRING);
     char byte = static_cast<char>(kv_fn_int_arg(ctx, argv[0]) & 0xFF); // n modulo 256
     char *out = nullptr;
-    Value *result = kv_fn_new_text(ctx, 1, kv_fn_diag::memory_zorv, &out);
+    Value *result = kv_fn_new_text(ctx, 1, KvMessage::memory_zorv, &out);
     if (result)
         out[0] = byte;
     return result;
@@ -301,7 +301,7 @@ KV_SCALAR_FUNCTION(func_concat)
     if (kv_fn_any_null(2, argv) || !kv_fn_read_texts(ctx, argv, 2, texts))
         return kv_fn_null_result(ctx, VT_STRING);
     char *out = nullptr;
-    Value *result = kv_fn_new_text(ctx, uint64_t{texts[0].size} + texts[1].size, kv_fn_diag::memory_zorv, &out);
+    Value *result = kv_fn_new_text(ctx, uint64_t{texts[0].size} + texts[1].size, KvMessage::memory_zorv, &out);
     if (result) {
         std::memcpy(out, texts[0].data, texts[0].size);
         std::memcpy(out + texts[0].size, texts[1].data, texts[1].size);
@@ -321,7 +321,7 @@ KV_SCALAR_FUNCTION(func_insert)
     int64_t start = kv_fn_int_arg(ctx, argv[1]);
     int64_t length = kv_fn_int_arg(ctx, argv[2]);
     if (length < 0)
-        kv_fn_fail(ctx, kv_fn_diag::substring);
+        kv_fn_fail(ctx, KvMessage::substring);
     Value *pieces[2] = {argv[0], argv[3]};
     KvText texts[2];
     if (!kv_fn_read_texts(ctx, pieces, 2, texts))
@@ -332,7 +332,7 @@ KV_SCALAR_FUNCTION(func_insert)
     int64_t rest_from = cut + length < size ? cut + length : size;
     uint64_t total = static_cast<uint64_t>(cut) + t.size + static_cast<uint64_t>(size - rest_from);
     char *out = nullptr;
-    Value *result = kv_fn_new_text(ctx, total, kv_fn_diag::memory, &out);
+    Value *result = kv_fn_new_text(ctx, total, KvMessage::memory, &out);
     if (result) {
         std::memcpy(out, s.data, static_cast<std::size_t>(cut));
         std::memcpy(out + cut, t.data, t.size);
@@ -368,7 +368,7 @@ static Value *left_or_right(EvalContext *ctx, int32_t argc, Value **argv, bool l
     std::string_view text = view(s);
     if (n >= 0 && static_cast<std::size_t>(n) < text.size())
         text = left ? text.substr(0, static_cast<std::size_t>(n)) : text.substr(text.size() - static_cast<std::size_t>(n));
-    return text_result(ctx, text, kv_fn_diag::memory, &s);
+    return text_result(ctx, text, KvMessage::memory, &s);
 }
 
 KV_SCALAR_FUNCTION(func_left)
@@ -394,7 +394,7 @@ static Value *trimmed(EvalContext *ctx, int32_t argc, Value **argv, bool leading
         text.remove_prefix(std::min(text.find_first_not_of(' '), text.size()));
     else
         text = text.substr(0, without_trailing_blanks(s));
-    return text_result(ctx, text, kv_fn_diag::memory, &s);
+    return text_result(ctx, text, KvMessage::memory, &s);
 }
 
 KV_SCALAR_FUNCTION(func_ltrim)
@@ -421,7 +421,7 @@ KV_SCALAR_FUNCTION(func_repeat)
         return kv_fn_null_result(ctx, VT_STRING);
     uint64_t total = n > 0 ? uint64_t{s.size} * static_cast<uint64_t>(n) : 0;
     char *out = nullptr;
-    Value *result = kv_fn_new_text(ctx, total, kv_fn_diag::memory, &out);
+    Value *result = kv_fn_new_text(ctx, total, KvMessage::memory, &out);
     if (result)
         repeat_into(out, view(s), total);
     kv_fn_release_text(ctx, &s);
@@ -442,7 +442,7 @@ KV_SCALAR_FUNCTION(func_replace)
     // In 64 bits: each occurrence changes the length by u - t bytes.
     uint64_t total = s.size() - count * t.size() + count * u.size();
     char *out = nullptr;
-    Value *result = kv_fn_new_text(ctx, total, kv_fn_diag::memory, &out);
+    Value *result = kv_fn_new_text(ctx, total, KvMessage::memory, &out);
     if (result && count == 0)
         std::memcpy(out, s.data(), s.size());
     else if (result)
@@ -463,7 +463,7 @@ KV_SCALAR_FUNCTION(func_soundex)
     if (!code.letter)
         return kv_fn_null_result(ctx, VT_STRING);
     char *out = nullptr;
-    Value *result = kv_fn_new_text(ctx, 4, kv_fn_diag::memory, &out);
+    Value *result = kv_fn_new_text(ctx, 4, KvMessage::memory, &out);
     if (result)
         std::memcpy(out, code.code, 4);
     return result;
@@ -478,7 +478,7 @@ KV_SCALAR_FUNCTION(func_space)
     int32_t n = kv_fn_int_arg(ctx, argv[0]);
     uint64_t total = n > 0 ? static_cast<uint64_t>(n) : 0;
     char *out = nullptr;
-    Value *result = kv_fn_new_text(ctx, total, kv_fn_diag::memory, &out);
+    Value *result = kv_fn_new_text(ctx, total, KvMessage::memory, &out);
     if (result)
         std::memset(out, ' ', total);
     return result;
@@ -497,7 +497,7 @@ KV_SCALAR_FUNCTION(func_substring)
     int64_t start = kv_fn_int_arg(ctx, argv[1]);
     int64_t length = has_length ? kv_fn_int_arg(ctx, argv[2]) : INT64_MAX;
     if (length < 0)
-        kv_fn_fail(ctx, kv_fn_diag::substring);
+        kv_fn_fail(ctx, KvMessage::substring);
     KvText s;
     if (!kv_fn_read_text(ctx, argv[0], &s))
         return kv_fn_null_result(ctx, VT_STRING);
@@ -508,7 +508,7 @@ KV_SCALAR_FUNCTION(func_substring)
     else
         text = text.substr(static_cast<std::size_t>(start - 1),
                            static_cast<std::size_t>(length < size - start + 1 ? length : size - start + 1));
-    return text_result(ctx, text, kv_fn_diag::memory, &s);
+    return text_result(ctx, text, KvMessage::memory, &s);
 }
 
 // ---- the connection ----
@@ -521,7 +521,7 @@ KV_SCALAR_FUNCTION(func_database)
     if (!database)
         return kv_fn_null_result(ctx, VT_STRING);
     KvText none{"", 0, nullptr};
-    return text_result(ctx, database, kv_fn_diag::memory_zorv, &none);
+    return text_result(ctx, database, KvMessage::memory_zorv, &none);
 }
 
 // USER(): the UID of the connection string; NULL when it gave none.
@@ -533,7 +533,7 @@ KV_SCALAR_FUNCTION(func_user)
     if (!user)
         return kv_fn_null_result(ctx, VT_STRING);
     KvText none{"", 0, nullptr};
-    return text_result(ctx, user, kv_fn_diag::memory, &none);
+    return text_result(ctx, user, KvMessage::memory, &none);
 }
 
 // IFNULL(e1, e2): its arguments are expressions, evaluated here; the value

@@ -9,6 +9,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 #include <string_view>
 
 #include "kvsupp.h"
@@ -100,13 +101,44 @@ inline int64_t kv_floor_mod(int64_t a, int64_t b)
 }
 
 // The interval type covering the fields of two interval types of one family;
-// 0 for a mixed pair or a code outside 1..13.
+// 0 for a mixed pair or a code outside 1..13 (kv_promote_interval_type of
+// interval_types.h, under the name the literal constructors' module gives it).
 int promote_type(int a, int b);
 
 // timestamp_add and timestamp_add_noconvert (always_timestamp) on 64-bit
-// amounts.
-void kv_timestamp_add(Value *result, const Value *source, int64_t months, int64_t seconds, int64_t fraction,
-                      bool always_timestamp);
+// amounts. A sum outside the dates a result holds (1 January 4713 BC to
+// 31 December 32767) takes the error exit of `context` with 22008; without
+// a context the result becomes NULL (indicator -1) and the call returns -1.
+// Returns 0 otherwise.
+int kv_timestamp_add(Value *result, const Value *source, int64_t months, int64_t seconds, int64_t fraction,
+                     bool always_timestamp, EvalContext *context = nullptr);
+
+// Makes `target` a copy of the record `source` (which may be `target`), but
+// `target` keeps what belongs to its own block: the handle it lives on and
+// its reference count.
+inline void kv_assign_value(Value *target, const Value *source)
+{
+    MemHandle *mem = target->mem;
+    int32_t ref_count = target->ref_count;
+    std::memmove(static_cast<void *>(target), source, sizeof *target);
+    target->mem = mem;
+    target->ref_count = ref_count;
+}
+
+// ---- Numbers from text ----
+// SQL text is never localised: every number the library reads from text goes
+// through these two, which take '.' as the decimal point in every locale.
+
+// A double as strtod reads it in the "C" locale: blanks, a sign, digits with
+// an optional '.', an optional exponent. A value beyond the double range
+// gives +-HUGE_VAL and one below it a (signed) zero, decided by the value.
+// *end (may be NULL) is set just after the number, or to `text` when there is
+// no number (the result is then 0).
+double kv_read_double(const char *text, const char **end);
+
+// An integer as strtoll reads it in base 10 (blanks, a sign, digits),
+// saturated at the int64_t range. *end as for kv_read_double.
+int64_t kv_read_int64(const char *text, const char **end);
 
 // ASCII case folding and case-blind equality, the same in every process
 // locale (connection-string keys, the string functions' UCASE and LCASE).

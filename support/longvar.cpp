@@ -56,8 +56,13 @@ std::FILE *create_temp_file(Registry *profile, char (&name)[KV_LONG_FILE_NAME_SI
             return nullptr;
         }
         std::FILE *file = ::fdopen(fd, "w+");
-        if (!file)
+        if (!file) {
             ::close(fd);
+            return nullptr;
+        }
+        // Appends go straight to the file (each is one write), so a failure
+        // shows at the append that caused it.
+        std::setvbuf(file, nullptr, _IONBF, 0);
         return file;
     }
     return nullptr;
@@ -198,9 +203,16 @@ int append_to_long_buffer(LongBuffer *buffer, const void *data, int32_t length)
         return 0;
     if (!data)
         return -1;
-    std::size_t written = file_write(data, count, buffer->file);
-    buffer->length += static_cast<int32_t>(written);
-    return written == count ? 0 : -1;
+    // The data reaches the file before the call returns, so a full disk shows
+    // here and not at the rewind. A failed piece is not counted: the next
+    // append writes over whatever part of it reached the file.
+    if (file_write(data, count, buffer->file) != count || std::fflush(buffer->file) != 0) {
+        std::clearerr(buffer->file);
+        file_seek(buffer->file, buffer->length);
+        return -1;
+    }
+    buffer->length += static_cast<int32_t>(count);
+    return 0;
 }
 
 int extract_from_long_buffer(LongBuffer *buffer, void *destination, int32_t buffer_length, int32_t *length,

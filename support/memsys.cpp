@@ -17,6 +17,7 @@
 */
 #include <cstddef>
 #include <cstdlib>
+#include <algorithm>
 #include <cstring>
 
 #include "internal.h"
@@ -69,11 +70,21 @@ BlockHeader *new_block(uint32_t size, int32_t cache_index)
     return header;
 }
 
+// References held on handles other than the owner (kv_mem_clone with another
+// handle) are counted in the first word of the block's prefix, so releasing
+// the owner can tell a block shared with another handle from one whose
+// references are all its own.
+int32_t &foreign_references(BlockHeader *header)
+{
+    return *static_cast<int32_t *>(header->block);
+}
+
 // Makes `header` a live block with one reference at the front of `handle`'s chain.
 void *adopt(MemHandle *handle, BlockHeader *header, kv_destructor destructor)
 {
     header->destructor = destructor;
     header->ref_count = 1;
+    foreign_references(header) = 0;
     header->owner = handle;
     header->prior = nullptr;
     header->next = handle->blocks;
@@ -129,11 +140,13 @@ void release_one(MemHandle *handle)
     if (handle->parent)
         remove_child(handle->parent, handle);
     while (BlockHeader *header = handle->blocks) {
-        if (header->ref_count == 1) {
-            kill(header);
+        int32_t foreign = foreign_references(header);
+        if (header->ref_count == 1 || foreign <= 0) {
+            kill(header); // every reference was held on this handle
         } else {
-            // Still shared: it survives with no owner; its last kv_mem_free kills it.
-            header->ref_count--;
+            // Shared with other handles: it survives with no owner, holding
+            // their references only; the last kv_mem_free kills it.
+            header->ref_count = std::min(header->ref_count - 1, foreign);
             unlink(header);
             header->owner = nullptr;
         }
@@ -286,22 +299,28 @@ void *newNode(uint32_t size, NodeKind kind, MemHandle *handle)
     return node;
 }
 
-void kv_mem_free(MemHandle *, void *pointer)
+void kv_mem_free(MemHandle *handle, void *pointer)
 {
     if (!pointer)
         return;
     BlockHeader *header = header_of(pointer);
     if (header->ref_count != 1) {
         header->ref_count--;
+        if (handle && handle != header->owner && foreign_references(header) > 0)
+            foreign_references(header)--;
         return;
     }
     kill(header);
 }
 
-void *kv_mem_clone(MemHandle *, void *pointer)
+void *kv_mem_clone(MemHandle *handle, void *pointer)
 {
-    if (pointer)
-        header_of(pointer)->ref_count++;
+    if (!pointer)
+        return pointer;
+    BlockHeader *header = header_of(pointer);
+    header->ref_count++;
+    if (handle && handle != header->owner)
+        foreign_references(header)++;
     return pointer;
 }
 

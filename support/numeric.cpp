@@ -11,6 +11,7 @@
 ** order, and the doubles that become numerics are rounded as "%.0f" prints
 ** them (to nearest, ties to even, in the current rounding mode).
 */
+#include <algorithm>
 #include <array>
 #include <bit>
 #include <charconv>
@@ -20,6 +21,7 @@
 #include <cstring>
 
 #include "internal.h"
+#include "messages.h"
 
 namespace {
 
@@ -102,16 +104,23 @@ bool is_positive(const NumericValue *n)
     return n->sign != 0;
 }
 
+// The sign that counts in comparisons: a zero is positive whatever its sign byte.
+bool compares_positive(const NumericValue *n)
+{
+    return is_positive(n) || magnitude_of(n) == 0;
+}
+
 bool scale_fits(long long scale)
 {
     return scale >= kMinScale && scale <= kMaxScale;
 }
 
+// Zero is always positive: -0 would compare and render unlike 0.
 void store(NumericValue *target, int precision, long long scale, bool positive, u128 m)
 {
     target->precision = static_cast<SQLCHAR>(precision);
     target->scale = static_cast<SQLSCHAR>(scale);
-    target->sign = positive ? 1 : 0;
+    target->sign = positive || m == 0 ? 1 : 0;
     set_magnitude(target, m);
 }
 
@@ -414,7 +423,7 @@ double text_to_double(const NumericValue *n)
 {
     char text[kTextSize];
     format_numeric(n, text);
-    return std::strtod(text, nullptr);
+    return kv_read_double(text, nullptr);
 }
 
 // ---- Integers ----
@@ -462,6 +471,91 @@ int kv_parse_numeric(const char *text, NumericValue *target, int precision, int 
 {
     DecimalText t;
     return parse_decimal(text, target, precision, scale, &t);
+}
+
+// ---- Numbers from text, in every locale ----
+
+namespace {
+
+bool is_c_space(char c)
+{
+    return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r';
+}
+
+// Whether the decimal text [p, stop), which from_chars found outside the
+// double range, lies above it rather than below: its first significant digit
+// stands at 10^0 or higher.
+bool beyond_largest(const char *p, const char *stop)
+{
+    long long position = 0; // the power of ten of the first significant digit, plus one
+    bool significant = false;
+    for (; p < stop && is_digit(*p); p++) {
+        significant = significant || *p != '0';
+        position += significant;
+    }
+    if (p < stop && *p == '.') {
+        for (p++; p < stop && is_digit(*p) && !significant; p++) {
+            significant = *p != '0';
+            position -= !significant;
+        }
+    }
+    while (p < stop && is_digit(*p))
+        p++;
+    if (p < stop && (*p == 'e' || *p == 'E'))
+        position += std::clamp<int64_t>(kv_read_int64(p + 1, nullptr), -(int64_t{1} << 40), int64_t{1} << 40);
+    return position > 0;
+}
+
+// Skips the blanks and the sign before a number; returns where its digits start.
+const char *after_sign(const char *text, bool *negative)
+{
+    const char *p = text;
+    while (is_c_space(*p))
+        p++;
+    *negative = *p == '-';
+    return *p == '-' || *p == '+' ? p + 1 : p;
+}
+
+} // namespace
+
+double kv_read_double(const char *text, const char **end)
+{
+    bool negative;
+    const char *p = after_sign(text, &negative);
+    double d = 0.0;
+    auto [stop, error] = std::from_chars(p, p + std::strlen(p), d, std::chars_format::general);
+    if (error == std::errc::invalid_argument || *p == '-' || *p == '+') {
+        if (end)
+            *end = text;
+        return 0.0;
+    }
+    if (error == std::errc::result_out_of_range)
+        d = beyond_largest(p, stop) ? HUGE_VAL : 0.0;
+    if (end)
+        *end = stop;
+    return negative ? -d : d;
+}
+
+int64_t kv_read_int64(const char *text, const char **end)
+{
+    bool negative;
+    const char *p = after_sign(text, &negative);
+    if (!is_digit(*p)) {
+        if (end)
+            *end = text;
+        return 0;
+    }
+    uint64_t limit = negative ? uint64_t{INT64_MAX} + 1 : uint64_t{INT64_MAX};
+    uint64_t magnitude = 0;
+    for (; is_digit(*p); p++) {
+        auto digit = static_cast<uint64_t>(*p - '0');
+        magnitude = magnitude > (limit - digit) / 10 ? limit : magnitude * 10 + digit;
+    }
+    if (end)
+        *end = p;
+    if (!negative)
+        return static_cast<int64_t>(magnitude);
+    return magnitude > uint64_t{INT64_MAX} ? INT64_MIN : -static_cast<int64_t>(magnitude);
 }
 
 extern "C" {
@@ -581,8 +675,8 @@ int numeric_to_double(const NumericValue *source, double *out)
 
 int numeric_compare(const NumericValue *left, const NumericValue *right)
 {
-    bool positive = is_positive(left);
-    if (positive != is_positive(right))
+    bool positive = compares_positive(left);
+    if (positive != compares_positive(right))
         return positive ? 1 : -1;
     int c = compare_aligned(magnitude_of(left), left->scale, magnitude_of(right), right->scale);
     return positive ? c : -c;
@@ -609,11 +703,13 @@ int add_numeric(NumericValue *left, const NumericValue *right)
         fits = fits && sum >= a;
         set_magnitude(left, sum);
     } else if (a >= b) {
-        set_magnitude(left, a - b); // an exact cancellation keeps left's sign
+        set_magnitude(left, a - b);
     } else {
         set_magnitude(left, b - a);
         left->sign = right->sign;
     }
+    if (magnitude_of(left) == 0)
+        left->sign = 1; // an exact cancellation is a positive zero
     return fits ? 0 : -2;
 }
 
@@ -639,7 +735,7 @@ int div_numeric(NumericValue *left, const NumericValue *right, EvalContext *cont
     double q = 0.0;
     if (divisor == 0.0) {
         if (context)
-            kv_eval_error(context, 1, kv_subclass_iso, "22012", "Division by zero");
+            kv_eval_error(context, 1, kv_subclass_iso, KvMessage::division_by_zero);
     } else {
         q = text_to_double(left) / divisor;
     }

@@ -99,6 +99,20 @@ int numeric_field(void *value, int32_t number)
     return SQL_SUCCESS;
 }
 
+// The fields ODBC types as SQLLEN (the row counts) take a whole SQLLEN.
+int length_field(void *value, SQLLEN number)
+{
+    if (value)
+        std::memcpy(value, &number, sizeof number);
+    return SQL_SUCCESS;
+}
+
+// Every version from ODBC 3.0 on (SQL_OV_ODBC3 3, SQL_OV_ODBC3_80 380) is ODBC 3.
+bool is_odbc3(int odbc_version)
+{
+    return odbc_version >= 3;
+}
+
 int text_field(void *value, int buffer_length, int16_t *string_length, const char *text)
 {
     return copy_str_buffer(static_cast<char *>(value), buffer_length, string_length, text);
@@ -161,18 +175,18 @@ int header_field(int odbc_version, ErrorHeader *header, int field, void *value, 
     default:
         break;
     }
-    if (odbc_version != 3)
+    if (!is_odbc3(odbc_version))
         return SQL_ERROR;
     switch (field) {
     case SQL_DIAG_ROW_COUNT:
-        return numeric_field(value, header->row_count);
+        return length_field(value, header->row_count);
     case SQL_DIAG_DYNAMIC_FUNCTION:
         return text_field(value, buffer_length, string_length,
                           function_string(header->dynamic_function_code));
     case SQL_DIAG_DYNAMIC_FUNCTION_CODE:
         return numeric_field(value, header->dynamic_function_code);
     case SQL_DIAG_CURSOR_ROW_COUNT:
-        return numeric_field(value, 0);
+        return length_field(value, 0);
     default:
         return SQL_ERROR;
     }
@@ -255,7 +269,7 @@ char *PostError(ErrorHeader *header, int origin, int column_number, const char *
 {
     if (!header)
         return nullptr;
-    if (header->odbc_version != 3)
+    if (!is_odbc3(header->odbc_version))
         sqlstate = odbc2_state(sqlstate);
     MemHandle *mem = header->mem;
     auto *record = static_cast<ErrorRecord *>(newNode(sizeof(ErrorRecord), KV_NODE_ERROR_RECORD, mem));

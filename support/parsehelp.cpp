@@ -5,7 +5,6 @@
 ** numbers are read the same way in every locale.
 */
 #include <algorithm>
-#include <charconv>
 #include <climits>
 #include <cmath>
 #include <cstdint>
@@ -13,10 +12,9 @@
 #include <string>
 
 #include "internal.h"
+#include "interval_types.h"
 
 namespace {
-
-__extension__ typedef unsigned __int128 u128;  // 128-bit magnitudes of exact numerics
 
 constexpr size_t kNativeDigits = 6;  // longer digit strings become exact numerics
 
@@ -26,11 +24,6 @@ Value *new_value(MemHandle *handle, int type)
     if (v)
         v->type = type;
     return v;
-}
-
-bool is_blank(char c)
-{
-    return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r';
 }
 
 bool is_digit(char c)
@@ -49,55 +42,10 @@ int hex_value(char c)
     return -1;
 }
 
-// Reads a decimal number as atol does (leading blanks, an optional sign,
-// digits), held at the long range. *end is set just after the digits read.
-long read_long(const char *p, const char **end)
-{
-    while (is_blank(*p))
-        p++;
-    bool negative = *p == '-';
-    if (*p == '-' || *p == '+')
-        p++;
-    unsigned long magnitude = 0;
-    unsigned long limit = negative ? static_cast<unsigned long>(LONG_MAX) + 1 : LONG_MAX;
-    for (; is_digit(*p); p++)
-        magnitude = std::min(limit, magnitude * 10 + static_cast<unsigned long>(*p - '0'));
-    if (end)
-        *end = p;
-    if (negative)
-        return magnitude > static_cast<unsigned long>(LONG_MAX) ? LONG_MIN : -static_cast<long>(magnitude);
-    return static_cast<long>(magnitude);
-}
-
-// As atoi: read_long held at the int range.
+// As atoi: the number held at the int range. *end is set after the digits.
 int read_int(const char *p, const char **end)
 {
-    return static_cast<int>(std::clamp<long>(read_long(p, end), INT_MIN, INT_MAX));
-}
-
-// A double from decimal text as atof reads it, but with '.' as the decimal
-// point in every locale. A value beyond the double range gives +-HUGE_VAL, or
-// 0 when it is too small; text that is no number gives 0.
-double read_double(const char *text)
-{
-    const char *p = text;
-    while (is_blank(*p))
-        p++;
-    if (*p == '+' && p[1] != '-')
-        p++;
-    double d = 0.0;
-    const char *last = p + std::strlen(p);
-    auto [stop, error] = std::from_chars(p, last, d, std::chars_format::general);
-    if (error == std::errc::result_out_of_range) {
-        const char *e = std::find_if(p, stop, [](char c) { return c == 'e' || c == 'E'; });
-        bool tiny = e != stop && e[1] == '-';
-        d = tiny ? 0.0 : HUGE_VAL;
-        if (*p == '-')
-            d = -d;
-    } else if (error != std::errc{}) {
-        d = 0.0;
-    }
-    return d;
+    return static_cast<int>(std::clamp<int64_t>(kv_read_int64(p, end), INT_MIN, INT_MAX));
 }
 
 // ---- Character, bit and hexadecimal strings ----------------------------
@@ -111,14 +59,14 @@ Value *make_string(const char *text, MemHandle *handle)
     Value *v = NewValue(handle, static_cast<uint32_t>(n));
     if (!v)
         return nullptr;
+    // Every field is cleared but those NewValue set for the data area.
+    Value blank{};
+    blank.kind = KV_NODE_VALUE;
+    blank.type = VT_STRING;
+    blank.inline_data = v->inline_data;
+    blank.data.s = v->data.s;
+    kv_assign_value(v, &blank);
     char *data = v->data.s;
-    int32_t inline_data = v->inline_data;
-    std::memset(static_cast<void *>(v), 0, sizeof(Value));
-    v->kind = KV_NODE_VALUE;
-    v->mem = handle;
-    v->inline_data = inline_data;
-    v->data.s = data;
-    v->type = VT_STRING;
     // The value is the text the literal denotes: a doubled delimiter inside
     // ('it''s') stands for one.
     size_t written = 0;
@@ -144,31 +92,32 @@ Value *make_bit(const char *text, MemHandle *handle)
 
 // The digits start at the third character; an X'...' literal ends with its
 // closing delimiter. An odd count of digits reads as if a '0' stood first.
+// A character that is no hexadecimal digit makes the literal fail, so a
+// binary value always holds exactly the bytes its digits give.
 Value *make_hex(const char *text, MemHandle *handle)
 {
     size_t length = text ? std::strlen(text) : 0;
     bool delimited = length > 0 && (text[0] == 'X' || text[0] == 'x');
     if (length < 2u + delimited || length > INT32_MAX)
         return nullptr;
+    const char *digits = text + 2;
     size_t n = length - 2 - delimited;
+    if (!std::all_of(digits, digits + n, [](char c) { return hex_value(c) >= 0; }))
+        return nullptr;
     size_t bytes = (n + 1) / 2;
     Value *v = new_value(handle, VT_BINARY);
     auto *data = v ? static_cast<unsigned char *>(kv_mem_alloc(handle, static_cast<uint32_t>(bytes))) : nullptr;
-    if (!data)
+    if (!data) {
+        release_value(handle, v);
         return nullptr;
-
-    const char *digits = text + 2;
-    size_t padded = n + n % 2;
-    auto digit_at = [&](size_t i) { return n % 2 ? (i == 0 ? '0' : digits[i - 1]) : digits[i]; };
-    size_t produced = 0;
-    for (size_t i = 0; i < padded && produced < bytes && hex_value(digit_at(i)) >= 0; i += 2) {
-        int high = hex_value(digit_at(i));
-        int low = i + 1 < padded ? hex_value(digit_at(i + 1)) : -1;
-        data[produced++] = static_cast<unsigned char>(low >= 0 ? high << 4 | low : high);
+    }
+    for (size_t i = 0, d = 0; i < bytes; i++) {
+        int high = i == 0 && n % 2 ? 0 : hex_value(digits[d++]);
+        data[i] = static_cast<unsigned char>(high << 4 | hex_value(digits[d++]));
     }
     v->data.b = data;
     v->inline_data = 0;
-    v->length = static_cast<int32_t>(produced);
+    v->length = static_cast<int32_t>(bytes);
     v->octet_length = static_cast<int32_t>(bytes);
     return v;
 }
@@ -300,20 +249,25 @@ double short_decimal(const char *int_digits, const char *fraction_digits)
     text[li] = '.';
     std::memcpy(text + li + 1, fraction_digits ? fraction_digits : "", lf);
     text[li + 1 + lf] = '\0';
-    return read_double(text);
+    return kv_read_double(text, nullptr);
 }
 
 // ---- Intervals ---------------------------------------------------------
 
-bool is_year_month_type(int t)
+// The field a qualifier's field code names: KV_FIELD_YEAR .. KV_FIELD_MINUTE,
+// and SECOND in either of its two codes; -1 for any other code.
+int field_of_code(intptr_t code)
 {
-    return t == SQL_IS_YEAR || t == SQL_IS_MONTH || t == SQL_IS_YEAR_TO_MONTH;
-}
-
-bool has_seconds_field(int t)
-{
-    return t == SQL_IS_SECOND || t == SQL_IS_DAY_TO_SECOND || t == SQL_IS_HOUR_TO_SECOND ||
-           t == SQL_IS_MINUTE_TO_SECOND;
+    switch (code) {
+    case KV_FIELD_YEAR: return kv_year;
+    case KV_FIELD_MONTH: return kv_month;
+    case KV_FIELD_DAY: return kv_day;
+    case KV_FIELD_HOUR: return kv_hour;
+    case KV_FIELD_MINUTE: return kv_minute;
+    case KV_FIELD_SECOND:
+    case KV_FIELD_SECOND_END: return kv_second;
+    default: return -1;
+    }
 }
 
 // The interval type of a single-field qualifier, taking its precisions.
@@ -321,47 +275,35 @@ int single_field_type(const NodeIntervalField *single, Value *v)
 {
     if (single->precision != 0)
         v->leading_precision = static_cast<int32_t>(single->precision);
-    switch (single->field) {
-    case KV_FIELD_YEAR: return SQL_IS_YEAR;
-    case KV_FIELD_MONTH: return SQL_IS_MONTH;
-    case KV_FIELD_DAY: return SQL_IS_DAY;
-    case KV_FIELD_HOUR: return SQL_IS_HOUR;
-    case KV_FIELD_MINUTE: return SQL_IS_MINUTE;
-    case KV_FIELD_SECOND: break;
-    default: return 0;
-    }
-    if (const NodePrecision *p = single->second_precision) {
+    int field = single->field == KV_FIELD_SECOND_END ? -1 : field_of_code(single->field);
+    if (field < 0)
+        return 0;
+    const NodePrecision *p = single->second_precision;
+    if (field == kv_second && p) {
         if (p->precision != 0)
             v->leading_precision = static_cast<int32_t>(p->precision);
         if (p->scale != 0)
             v->fraction_precision = static_cast<int32_t>(p->scale);
     }
-    return SQL_IS_SECOND;
+    return kv_interval_type_code(field, field);
 }
 
-// The interval type of a range qualifier START TO END; 0 where none exists.
+// The interval type of a range qualifier START TO END (SECOND ends a range
+// only as KV_FIELD_SECOND_END); 0 where none exists.
 int range_type(const NodeIntervalField *start, const NodeIntervalField *end, Value *v)
 {
-    static constexpr int kTypes[5][6] = {
-        /* end:  YEAR         MONTH                 DAY         HOUR                MINUTE               SECOND */
-        {SQL_IS_YEAR, SQL_IS_YEAR_TO_MONTH, 0, 0, 0, 0},                                  // YEAR
-        {0, SQL_IS_MONTH, 0, 0, 0, 0},                                                    // MONTH
-        {0, 0, SQL_IS_DAY, SQL_IS_DAY_TO_HOUR, SQL_IS_DAY_TO_MINUTE, SQL_IS_DAY_TO_SECOND}, // DAY
-        {0, 0, 0, SQL_IS_HOUR, SQL_IS_HOUR_TO_MINUTE, SQL_IS_HOUR_TO_SECOND},             // HOUR
-        {0, 0, 0, 0, SQL_IS_MINUTE, SQL_IS_MINUTE_TO_SECOND},                             // MINUTE
-    };
     if (!start || !end)
         return 0;
     if (start->precision != 0)
         v->leading_precision = static_cast<int32_t>(start->precision);
-    if (start->field < KV_FIELD_YEAR || start->field > KV_FIELD_MINUTE || end->field < KV_FIELD_YEAR ||
-        end->field > KV_FIELD_SECOND_END)
+    int first = field_of_code(start->field);
+    int last = end->field == KV_FIELD_SECOND ? -1 : field_of_code(end->field);
+    if (first < 0 || first == kv_second || last < 0)
         return 0;
     if (end->field == KV_FIELD_SECOND_END && end->precision != 0)
         v->fraction_precision = static_cast<int32_t>(end->precision);
-    return kTypes[start->field - 1][end->field - 1];
+    return kv_interval_type_code(first, last);
 }
-
 
 // Whole seconds and billionths of the parts' seconds value. The ceiling at
 // the tenth decimal absorbs the representation error of the double (6.7
@@ -372,71 +314,51 @@ bool seconds_from_value(const IntervalParts *parts, SQL_DAY_SECOND_STRUCT &ds)
     if (!(d >= 0.0 && d < 4294967296.0))
         return false;
     double whole = std::trunc(d);
-    ds.second = static_cast<SQLUINTEGER>(whole);
-    ds.fraction = static_cast<SQLUINTEGER>(std::trunc(std::ceil((d - whole) * 1e10) / 10));
+    auto second = static_cast<uint64_t>(whole);
+    auto fraction = static_cast<uint64_t>(std::trunc(std::ceil((d - whole) * 1e10) / 10));
+    if (fraction >= kv_nanos_per_second) { // 59.99999999999 rounds up to a whole second
+        second++;
+        fraction -= kv_nanos_per_second;
+    }
+    if (second > UINT32_MAX)
+        return false;
+    ds.second = static_cast<SQLUINTEGER>(second);
+    ds.fraction = static_cast<SQLUINTEGER>(fraction);
     return true;
 }
 
-// Fills the fields of the interval from the parts for the forms each
-// interval type accepts: (count, seconds present, day present).
+// Fills the fields of the interval from the parts. The literal's numbers (a
+// day part, one or two numbers, a seconds value) fill the type's fields in
+// order from its leading field; each must land on a field of the type, the
+// seconds value on SECOND, and the separators must be those written between
+// those fields ('-' between YEAR and MONTH, a space after DAY, ':' within
+// the time of day).
 bool extract_interval(const IntervalParts *parts, Value *v)
 {
-    int t = v->data.iv.interval_type;
-    bool day_time_range = t == SQL_IS_DAY_TO_HOUR || t == SQL_IS_DAY_TO_MINUTE || t == SQL_IS_DAY_TO_SECOND;
-    if (parts->has_dash ? (t != SQL_IS_YEAR_TO_MONTH && t != SQL_IS_MONTH) : (parts->has_day && !day_time_range))
-        return false;
-
-    auto &ym = v->data.iv.intval.year_month;
-    auto &ds = v->data.iv.intval.day_second;
+    SQL_INTERVAL_STRUCT &iv = v->data.iv;
+    const KvIntervalType *t = kv_interval_type(iv.interval_type);
     const int count = parts->count;
-    const bool seconds = parts->seconds != nullptr, day = parts->has_day != 0;
-    const uint32_t first = parts->first_number, second = parts->second_number;
-    const bool one = count == 1 && !seconds, two = count == 2 && !seconds;
-
-    switch (t) {
-    case SQL_IS_YEAR: if (!one) return false; ym.year = first; return true;
-    case SQL_IS_MONTH: if (!one) return false; ym.month = first; return true;
-    case SQL_IS_DAY: if (!one) return false; ds.day = first; return true;
-    case SQL_IS_HOUR: if (!one) return false; ds.hour = first; return true;
-    case SQL_IS_MINUTE: if (!one) return false; ds.minute = first; return true;
-    case SQL_IS_SECOND:
-        if (one) { ds.second = first; return true; }
-        return count == 0 && seconds && seconds_from_value(parts, ds);
-    case SQL_IS_YEAR_TO_MONTH:
-        if (one) { ym.year = first; return true; }
-        if (!two || !parts->has_dash) return false;
-        ym.year = first;
-        ym.month = second;
-        return true;
-    case SQL_IS_DAY_TO_HOUR:
-    case SQL_IS_DAY_TO_MINUTE:
-    case SQL_IS_DAY_TO_SECOND:
-        if (one) {
-            if (day) { ds.day = parts->day; ds.hour = first; }
-            else ds.day = first;
-            return true;
-        }
-        if (!day || count != 2 || t == SQL_IS_DAY_TO_HOUR) return false;
-        if (seconds && t != SQL_IS_DAY_TO_SECOND) return false;
-        ds.day = parts->day;
-        ds.hour = first;
-        ds.minute = second;
-        return !seconds || seconds_from_value(parts, ds);
-    case SQL_IS_HOUR_TO_MINUTE:
-    case SQL_IS_HOUR_TO_SECOND:
-        if (count < 1 || count > 2 || (seconds && (count != 2 || t != SQL_IS_HOUR_TO_SECOND))) return false;
-        ds.hour = first;
-        if (count == 2) ds.minute = second;
-        return !seconds || seconds_from_value(parts, ds);
-    case SQL_IS_MINUTE_TO_SECOND:
-        if (one) { ds.minute = first; return true; }
-        if (two) { ds.minute = first; ds.second = second; return true; }
-        if (count != 1 || !seconds) return false;
-        ds.minute = first;
-        return seconds_from_value(parts, ds);
-    default:
+    const bool day = parts->has_day != 0, dash = parts->has_dash != 0, seconds = parts->seconds != nullptr;
+    if (!t || count < 0 || count > 2)
         return false;
-    }
+    const int numbers_from = t->first + day; // the field of the first number
+    const int last = t->first + day + count + seconds - 1;
+    if (dash && (t->code != SQL_IS_YEAR_TO_MONTH && t->code != SQL_IS_MONTH))
+        return false;
+    if (day && (t->first != kv_day || count == 0))
+        return false;
+    if (count == 2 && (dash ? numbers_from != kv_year : numbers_from < kv_hour))
+        return false;
+    if (last < t->first || last > t->last || (seconds && last != kv_second))
+        return false;
+    int field = t->first;
+    if (day)
+        kv_set_interval_field(iv, field++, parts->day);
+    if (count >= 1)
+        kv_set_interval_field(iv, field++, parts->first_number);
+    if (count == 2)
+        kv_set_interval_field(iv, field++, parts->second_number);
+    return !seconds || seconds_from_value(parts, iv.intval.day_second);
 }
 
 // Field ranges. The first non-zero field is taken as the leading field and
@@ -479,55 +401,19 @@ int fraction_digits(uint32_t fraction)
 bool check_interval_precision(const Value *v)
 {
     const SQL_INTERVAL_STRUCT &iv = v->data.iv;
-    const auto &ds = iv.intval.day_second;
-    uint32_t leading;
-    switch (iv.interval_type) {
-    case SQL_IS_YEAR:
-    case SQL_IS_YEAR_TO_MONTH: leading = iv.intval.year_month.year; break;
-    case SQL_IS_MONTH: leading = iv.intval.year_month.month; break;
-    case SQL_IS_DAY:
-    case SQL_IS_DAY_TO_HOUR:
-    case SQL_IS_DAY_TO_MINUTE:
-    case SQL_IS_DAY_TO_SECOND: leading = ds.day; break;
-    case SQL_IS_HOUR:
-    case SQL_IS_HOUR_TO_MINUTE:
-    case SQL_IS_HOUR_TO_SECOND: leading = ds.hour; break;
-    case SQL_IS_MINUTE:
-    case SQL_IS_MINUTE_TO_SECOND: leading = ds.minute; break;
-    case SQL_IS_SECOND: leading = ds.second; break;
-    default: return true;
-    }
-    if (decimal_digits(leading) > v->leading_precision)
+    const KvIntervalType *t = kv_interval_type(iv.interval_type);
+    if (!t)
+        return true;
+    if (decimal_digits(kv_interval_field(iv, t->first)) > v->leading_precision)
         return false;
-    return !has_seconds_field(iv.interval_type) || fraction_digits(ds.fraction) <= v->fraction_precision;
-}
-
-// Day-time interval types as spans of the line DAY(0) HOUR(1) MINUTE(2)
-// SECOND(3); index = interval type.
-struct Span {
-    int first, last;
-};
-constexpr Span kSpans[14] = {{-1, -1}, {-1, -1}, {-1, -1}, {0, 0}, {1, 1}, {2, 2}, {3, 3},
-                             {-1, -1}, {0, 1},   {0, 2},   {0, 3}, {1, 2}, {1, 3}, {2, 3}};
-
-bool is_day_time_type(int t)
-{
-    return t >= SQL_IS_DAY && t <= SQL_IS_MINUTE_TO_SECOND && t != SQL_IS_YEAR_TO_MONTH;
+    return t->last != kv_second || fraction_digits(iv.intval.day_second.fraction) <= v->fraction_precision;
 }
 
 } // namespace
 
 int promote_type(int a, int b)
 {
-    if (is_year_month_type(a) && is_year_month_type(b))
-        return a == b ? a : SQL_IS_YEAR_TO_MONTH;
-    if (!is_day_time_type(a) || !is_day_time_type(b))
-        return 0;
-    Span s{std::min(kSpans[a].first, kSpans[b].first), std::max(kSpans[a].last, kSpans[b].last)};
-    for (int t = SQL_IS_DAY; t <= SQL_IS_MINUTE_TO_SECOND; t++)
-        if (is_day_time_type(t) && kSpans[t].first == s.first && kSpans[t].last == s.last)
-            return t;
-    return 0;
+    return kv_promote_interval_type(a, b);
 }
 
 extern "C" {
@@ -577,6 +463,10 @@ Value *MakeNumericEx(const char *int_digits, const char *fraction_digits, MemHan
     }
     if (status)
         *status = result;
+    if (result != 0) { // beyond the exact range: the literal does not fit
+        release_value(handle, v);
+        return nullptr;
+    }
     return v;
 }
 
@@ -599,7 +489,7 @@ Value *MakeFloat(const char *text, MemHandle *handle)
 {
     Value *v = new_value(handle, VT_DOUBLE);
     if (v && text)
-        v->data.d = read_double(text);
+        v->data.d = kv_read_double(text, nullptr);
     return v;
 }
 
@@ -632,7 +522,7 @@ NodeParameter *MakeDynamic(int number, MemHandle *handle)
 
 long ConvertToInteger(const char *text)
 {
-    return text ? read_long(text, nullptr) : 0;
+    return text ? static_cast<long>(kv_read_int64(text, nullptr)) : 0;
 }
 
 Value *MakeInterval(int sign, const IntervalParts *parts, const NodeIntervalQualifier *qualifier,
@@ -651,7 +541,7 @@ Value *MakeInterval(int sign, const IntervalParts *parts, const NodeIntervalQual
     if (type == 0)
         return nullptr;
     v->data.iv.interval_type = static_cast<SQLINTERVAL>(type);
-    if (is_year_month_type(type))
+    if (kv_is_year_month_type(type))
         v->type = VT_INTERVAL_YM;
     if (!extract_interval(parts, v) || !check_interval(v->data.iv) || !check_interval_precision(v))
         return nullptr;

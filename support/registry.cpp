@@ -1,22 +1,35 @@
 /*
 ** The profile file: lookups and the rewrite of one entry.
 **
-** Both read the whole file into memory and walk it line by line (lines of any
-** length, split at '\n'). A rewrite builds the new text in memory, writes it
-** and a copy of the old text to temporary files beside their targets, syncs
-** them, and only then renames them over the backup ("~") and the profile, so
-** a failure at any step leaves the profile as it was.
+** A profile is read whole into a snapshot, and one pass over its lines
+** indexes, for each of the three section families, the entry every
+** (section, key) lookup finds and the stretch of lines of each section that
+** lookups search. Lookups are answered from a small process-wide cache of
+** snapshots, checked on every call against the file's identity, size and
+** nanosecond change times (a file changed so recently that a second change
+** could share its time stamps is read again on every call until it
+** settles).
+**
+** A rewrite resolves links to the real file, indexes its current text the
+** same way, and copies every line unchanged but the one it sets. The new
+** text and a copy of the old one go to temporary files beside their targets,
+** synced, and only then renamed over the backup ("~") and the profile, so a
+** failure at any step leaves the profile as it was.
 */
 #include <algorithm>
 #include <cctype>
 #include <cerrno>
 #include <cstdarg>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
+#include <ctime>
 #include <initializer_list>
 #include <memory>
-#include <optional>
+#include <new>
+#include <string>
 #include <string_view>
+#include <unordered_map>
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -82,11 +95,6 @@ private:
     char empty_[1] = {'\0'};
 };
 
-struct FileCloser {
-    void operator()(std::FILE *file) const { std::fclose(file); }
-};
-using File = std::unique_ptr<std::FILE, FileCloser>;
-
 KV_PRINTF_LIKE(2, 3) void set_error(Registry *registry, const char *format, ...)
 {
     va_list args;
@@ -95,26 +103,46 @@ KV_PRINTF_LIKE(2, 3) void set_error(Registry *registry, const char *format, ...)
     va_end(args);
 }
 
+// Every call starts with this text; a plain copy keeps it off the lookup's
+// fast path.
+void clear_error(Registry *registry)
+{
+    static constexpr char kUnknown[] = "Unknown error";
+    std::memcpy(registry->error_text, kUnknown, sizeof kUnknown);
+}
+
 void copy_field(char (&field)[KV_REGISTRY_PATH_SIZE], const char *text)
 {
     std::snprintf(field, sizeof field, "%s", text ? text : "");
 }
 
-// Reads the whole file into `text`. Returns 0, or the errno of the failure.
-int load_file(const char *path, Text &text)
+// Reads the whole of an open file into `text`. Returns 0, or an errno value.
+int read_all(int fd, Text &text)
 {
-    File file(std::fopen(path, "r"));
-    if (!file)
-        return errno;
     char chunk[8192];
-    errno = 0;
-    while (std::size_t n = std::fread(chunk, 1, sizeof chunk, file.get())) {
-        if (!text.append(string_view(chunk, n)))
+    for (;;) {
+        ssize_t n = ::read(fd, chunk, sizeof chunk);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n < 0)
+            return errno;
+        if (n == 0)
+            return 0;
+        if (!text.append(string_view(chunk, static_cast<std::size_t>(n))))
             return ENOMEM;
     }
-    if (std::ferror(file.get()))
-        return errno ? errno : EIO;
-    return 0;
+}
+
+// Reads the file at `path` into `text` and its status into `status`.
+// Returns 0, or the errno of the failure.
+int load_file(const char *path, Text &text, struct stat &status)
+{
+    int fd = ::open(path, O_RDONLY | O_CLOEXEC);
+    if (fd < 0)
+        return errno;
+    int error = ::fstat(fd, &status) != 0 ? errno : read_all(fd, text);
+    ::close(fd);
+    return error;
 }
 
 // Calls visit(line) for every line of `text`, newline excluded, until visit
@@ -150,99 +178,301 @@ string_view trim_end(string_view text)
     return text;
 }
 
-struct Family {
-    char open;
-    char close;
-};
+// The families, by the opening bracket of their headers: 0 '{', 1 '(', 2 '['.
+constexpr int kFamilies = 3;
 
-Family family_of(int mode)
+int family_of_mode(int mode)
 {
-    if (mode == 0)
-        return {'{', '}'};
-    if (mode == 1)
-        return {'(', ')'};
-    return {'[', ']'};
+    return mode == 0 || mode == 1 ? mode : 2;
 }
 
-char closing_of(char open)
+char opening_of(int family)
 {
-    switch (open) {
-    case '[': return ']';
-    case '{': return '}';
-    case '(': return ')';
-    default: return '\0';
-    }
+    return "{(["[family];
 }
 
-enum class Kind { comment, header, other_header, plain };
-
-struct Line {
-    Kind kind;
-    string_view name; // section name of a header
+// A header line: its family and section name, or family -1 for any other
+// line. A line opening with a bracket is a header only when its closing
+// bracket follows; without one it is an ordinary line.
+struct Header {
+    int family;
+    string_view name;
 };
 
-// A line opening with a bracket is a header only when its closing bracket
-// follows; without one it is an ordinary line, for every family.
-Line classify(string_view line, Family family)
+Header header_of(string_view line)
 {
-    if (line.empty())
-        return {Kind::plain, {}};
-    if (line.front() == '#')
-        return {Kind::comment, {}};
-    char close = closing_of(line.front());
-    std::size_t end = close ? line.find(close, 1) : string_view::npos;
+    static constexpr string_view opening = "{([", closing = "})]";
+    std::size_t f = line.empty() ? string_view::npos : opening.find(line.front());
+    if (f == string_view::npos)
+        return {-1, {}};
+    std::size_t end = line.find(closing[f], 1);
     if (end == string_view::npos)
-        return {Kind::plain, {}};
-    return {line.front() == family.open ? Kind::header : Kind::other_header, line.substr(1, end - 1)};
+        return {-1, {}};
+    return {static_cast<int>(f), line.substr(1, end - 1)};
+}
+
+bool is_comment(string_view line)
+{
+    return !line.empty() && line.front() == '#';
 }
 
 struct Entry {
     string_view key;   // leading blanks kept
-    string_view value; // leading blanks removed, never empty
+    string_view value; // leading blanks removed; may be empty
 };
 
-std::optional<Entry> parse_entry(string_view line)
+// An entry line: key = value. No '=' means no entry.
+bool parse_entry(string_view line, Entry &entry)
 {
     std::size_t equals = line.find('=');
     if (equals == string_view::npos)
-        return std::nullopt;
-    Entry entry{trim_end(line.substr(0, equals)), trim_start(line.substr(equals + 1))};
-    if (entry.value.empty())
-        return std::nullopt;
-    return entry;
+        return false;
+    entry = {trim_end(line.substr(0, equals)), trim_start(line.substr(equals + 1))};
+    return true;
 }
 
-// The value of the first entry `key` in the first occurrence of `section`
-// that holds any line.
-std::optional<string_view> find_entry(string_view text, Family family, string_view section, string_view key)
+// Index keys: the family's bracket, then the section and the key as
+// compared (without case), so one hash lookup answers a lookup.
+void append_folded(std::string &out, string_view text)
 {
-    bool in_section = false;
-    bool entered = false;
-    std::optional<string_view> found;
-    for_each_line(text, [&](string_view line) {
-        Line kind = classify(line, family);
-        switch (kind.kind) {
-        case Kind::comment:
-            return true;
-        case Kind::header:
-            in_section = kv_equal_nocase(kind.name, section);
-            return !entered;
-        case Kind::other_header:
-            in_section = false;
-            return true;
-        case Kind::plain:
-            break;
-        }
-        if (!in_section)
-            return true;
-        entered = true;
-        std::optional<Entry> entry = parse_entry(line);
-        if (entry && kv_equal_nocase(entry->key, key))
-            found = entry->value;
-        return !found;
-    });
-    return found;
+    for (char c : text)
+        out += static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
 }
+
+void index_key(std::string &out, int family, string_view section, string_view key)
+{
+    out.clear();
+    out += opening_of(family);
+    append_folded(out, section);
+    out += '\n';
+    append_folded(out, key);
+}
+
+void section_key(std::string &out, int family, string_view section)
+{
+    out.clear();
+    out += opening_of(family);
+    append_folded(out, section);
+}
+
+// What a lookup of (section, key) finds: the entry line and its value. The
+// first entry with a value wins; an entry with an empty value counts only
+// when no entry of the key in the section has a value.
+struct Found {
+    string_view line;
+    string_view value;
+};
+
+// The lines a lookup of a section searches: from the line after the header
+// of its first occurrence that holds any line but comments, up to the next
+// header (`end` points at it, or at the end of the text).
+struct Stretch {
+    const char *begin;
+    const char *end;
+    bool closed; // a later occurrence is not searched
+};
+
+// The index of one profile text.
+class ProfileIndex {
+public:
+    bool build(string_view text); // false when memory ran out
+
+    const Found *find(int family, string_view section, string_view key)
+    {
+        index_key(scratch_, family, section, key);
+        auto it = entries_.find(scratch_);
+        return it == entries_.end() ? nullptr : &it->second;
+    }
+
+    const Stretch *stretch(int family, string_view section)
+    {
+        section_key(scratch_, family, section);
+        auto it = sections_.find(scratch_);
+        return it == sections_.end() || !it->second.closed ? nullptr : &it->second;
+    }
+
+private:
+    struct Current {
+        std::string section; // its index key; empty when outside any searchable section
+        const char *begin = nullptr;
+        bool entered = false;
+    };
+
+    void end_occurrence(Current &current, const char *at);
+    void open_occurrence(Current &current, int family, string_view name, const char *next_line);
+    void add_line(Current &current, string_view line);
+
+    std::unordered_map<std::string, Found> entries_;
+    std::unordered_map<std::string, Stretch> sections_;
+    std::string scratch_;
+};
+
+void ProfileIndex::end_occurrence(Current &current, const char *at)
+{
+    if (!current.section.empty() && current.entered)
+        sections_[current.section] = Stretch{current.begin, at, true};
+    current.section.clear();
+    current.entered = false;
+}
+
+void ProfileIndex::open_occurrence(Current &current, int family, string_view name, const char *next_line)
+{
+    section_key(current.section, family, name);
+    auto it = sections_.find(current.section);
+    if (it != sections_.end() && it->second.closed)
+        current.section.clear(); // only the first occurrence with lines is searched
+    current.begin = next_line;
+}
+
+void ProfileIndex::add_line(Current &current, string_view line)
+{
+    if (current.section.empty() || is_comment(line))
+        return;
+    current.entered = true;
+    Entry entry;
+    if (!parse_entry(line, entry))
+        return;
+    scratch_ = current.section;
+    scratch_ += '\n';
+    append_folded(scratch_, entry.key);
+    auto [it, added] = entries_.try_emplace(scratch_, Found{line, entry.value});
+    if (!added && it->second.value.empty() && !entry.value.empty())
+        it->second = Found{line, entry.value};
+}
+
+bool ProfileIndex::build(string_view text)
+{
+    try {
+        Current current[kFamilies];
+        for_each_line(text, [&](string_view line) {
+            Header header = header_of(line);
+            if (header.family < 0) {
+                for (auto &c : current)
+                    add_line(c, line);
+                return true;
+            }
+            // Any header ends the current section of every family.
+            for (auto &c : current)
+                end_occurrence(c, line.data());
+            const char *next = line.data() + line.size() + (line.data() + line.size() < text.data() + text.size());
+            open_occurrence(current[header.family], header.family, header.name, next);
+            return true;
+        });
+        for (auto &c : current)
+            end_occurrence(c, text.data() + text.size());
+        return true;
+    } catch (const std::bad_alloc &) {
+        return false;
+    }
+}
+
+// A profile as read at one time, with what tells whether the file changed.
+struct Snapshot {
+    Text text;
+    ProfileIndex index;
+    struct stat status {};
+    bool settled = false; // no later change can share the time stamps read
+};
+
+bool same_time(const struct timespec &a, const struct timespec &b)
+{
+    return a.tv_sec == b.tv_sec && a.tv_nsec == b.tv_nsec;
+}
+
+bool same_file(const struct stat &a, const struct stat &b)
+{
+    return a.st_dev == b.st_dev && a.st_ino == b.st_ino && a.st_size == b.st_size &&
+           same_time(a.st_mtim, b.st_mtim) && same_time(a.st_ctim, b.st_ctim);
+}
+
+// File time stamps come from a clock that advances in ticks of a few
+// milliseconds: a file changed less than this long before it was read may
+// change again without a new time stamp.
+constexpr int64_t kSettleNanos = 100 * 1000 * 1000;
+
+int64_t nanos_of(const struct timespec &t)
+{
+    return static_cast<int64_t>(t.tv_sec) * 1000000000 + t.tv_nsec;
+}
+
+bool has_settled(const struct stat &status)
+{
+    struct timespec now;
+    if (::clock_gettime(CLOCK_REALTIME, &now) != 0)
+        return false;
+    int64_t changed = std::max(nanos_of(status.st_mtim), nanos_of(status.st_ctim));
+    return nanos_of(now) - changed >= kSettleNanos;
+}
+
+// Reads and indexes the file at `path`. Returns 0, or an errno value.
+int load_snapshot(const char *path, Snapshot &snapshot)
+{
+    if (int error = load_file(path, snapshot.text, snapshot.status))
+        return error;
+    if (!snapshot.index.build(snapshot.text.view()))
+        return ENOMEM;
+    snapshot.settled = has_settled(snapshot.status);
+    return 0;
+}
+
+// The process-wide cache: the last few profiles read, by path.
+class ProfileCache {
+public:
+    // The snapshot of `path`, read again when the file changed. NULL with
+    // *error set when the file cannot be read.
+    Snapshot *get(const char *path, int *error);
+    void drop(const char *path);
+
+private:
+    static constexpr int kSlots = 4;
+    struct Slot {
+        std::string path;
+        std::unique_ptr<Snapshot> snapshot;
+    };
+    Slot slots_[kSlots];
+    int next_ = 0;
+};
+
+Snapshot *ProfileCache::get(const char *path, int *error)
+{
+    Slot *slot = nullptr;
+    for (Slot &s : slots_)
+        if (s.snapshot && s.path == path)
+            slot = &s;
+    if (slot && slot->snapshot->settled) {
+        struct stat now;
+        if (::stat(path, &now) != 0) {
+            *error = errno;
+            return nullptr;
+        }
+        if (same_file(now, slot->snapshot->status))
+            return slot->snapshot.get();
+    }
+    try {
+        auto fresh = std::make_unique<Snapshot>();
+        if ((*error = load_snapshot(path, *fresh)) != 0)
+            return nullptr;
+        if (!slot) {
+            slot = &slots_[next_];
+            next_ = (next_ + 1) % kSlots;
+            slot->path = path;
+        }
+        slot->snapshot = std::move(fresh);
+        return slot->snapshot.get();
+    } catch (const std::bad_alloc &) {
+        *error = ENOMEM;
+        return nullptr;
+    }
+}
+
+void ProfileCache::drop(const char *path)
+{
+    for (Slot &s : slots_)
+        if (s.snapshot && s.path == path)
+            s.snapshot.reset();
+}
+
+ProfileCache cache;
 
 void store_value(char *buffer, int buffer_length, string_view value)
 {
@@ -259,52 +489,39 @@ struct Setting {
     string_view value;
 };
 
-// Builds the new profile text into `out`. False when memory ran out.
-bool rewrite_profile(string_view text, Family family, const Setting &setting, Text &out)
+// Builds the new profile text into `out`: every line is copied as it is but
+// the entry that a lookup of the key finds, which is written "key = value";
+// without one, the entry goes at the end of the section's lines (before the
+// next header, followed by an empty line). Setting an empty value also drops
+// the section's other entries of the key, which would read instead of it.
+// False when memory ran out.
+bool rewrite_profile(string_view text, ProfileIndex &index, int family, const Setting &setting, Text &out)
 {
-    bool in_section = false;
-    bool entered = false;
-    bool written = false;
+    const Stretch *stretch = index.stretch(family, setting.section);
+    const Found *found = index.find(family, setting.section, setting.key);
     bool ok = true;
     auto put = [&](std::initializer_list<string_view> pieces) { ok = ok && out.append(pieces); };
+    auto in_stretch = [&](string_view line) {
+        return stretch && line.data() >= stretch->begin && line.data() < stretch->end;
+    };
+    bool written = false;
     for_each_line(text, [&](string_view line) {
-        if (written) {
+        if (stretch && !found && !written && line.data() == stretch->end) {
+            put({setting.key, " = ", setting.value, "\n\n"});
+            written = true;
+        }
+        Entry entry;
+        if (found && line.data() == found->line.data() && parse_entry(line, entry)) {
+            put({entry.key, " = ", setting.value, "\n"}); // the key keeps its own spelling
+        } else if (setting.value.empty() && in_stretch(line) && !is_comment(line) && parse_entry(line, entry) &&
+                   kv_equal_nocase(entry.key, setting.key)) {
+            // dropped: it would be read instead of the empty value
+        } else {
             put({line, "\n"});
-            return ok;
         }
-        Line kind = classify(line, family);
-        if (kind.kind == Kind::comment || (kind.kind == Kind::plain && !in_section)) {
-            put({line, "\n"});
-            return ok;
-        }
-        if (kind.kind == Kind::header || kind.kind == Kind::other_header) {
-            if (entered) {
-                // The section ends here without the key: add it as its last entry.
-                put({setting.key, " = ", setting.value, "\n\n"});
-                written = true;
-            }
-            if (kind.kind == Kind::header)
-                put({string_view(&family.open, 1), kind.name, string_view(&family.close, 1), "\n"});
-            else
-                put({line, "\n"});
-            in_section = kind.kind == Kind::header && kv_equal_nocase(kind.name, setting.section);
-            return ok;
-        }
-        entered = true;
-        std::optional<Entry> entry = parse_entry(line);
-        if (!entry) {
-            put({line, "\n"});
-            return ok;
-        }
-        // Entries come out unindented, so an indented key is matched as it
-        // will read after this rewrite; otherwise the key would end up twice.
-        string_view own_key = trim_start(entry->key);
-        bool match = kv_equal_nocase(own_key, setting.key);
-        put({own_key, " = ", match ? setting.value : trim_end(entry->value), "\n"});
-        written = match;
         return ok;
     });
-    if (entered && !written)
+    if (stretch && !found && !written)
         put({setting.key, " = ", setting.value, "\n"});
     return ok;
 }
@@ -315,11 +532,13 @@ bool has_line_break(string_view text)
 }
 
 // A key that reads back as itself: not empty, no '=' or line break, and not
-// taken for a comment, a header or an indented (never matching) key.
+// taken for a comment, a header or an indented (never matching) key, nor
+// cut by the blanks a lookup removes after it.
 bool is_valid_key(string_view key)
 {
     return !key.empty() && key.find('=') == string_view::npos && !has_line_break(key) &&
-           std::string_view("#[{(").find(key.front()) == string_view::npos && !is_blank(key.front());
+           std::string_view("#[{(").find(key.front()) == string_view::npos && !is_blank(key.front()) &&
+           !is_blank(key.back());
 }
 
 int write_all(int fd, string_view bytes)
@@ -335,6 +554,19 @@ int write_all(int fd, string_view bytes)
     return 0;
 }
 
+// Gives a new file the owner and group of the file it replaces. Without the
+// privilege to give it away, the group alone is kept (allowed to a member of
+// the group): *owner_kept tells. Returns 0, or the errno when even the group
+// cannot be kept, which would lock the group out of its profile.
+int keep_ownership(int fd, const struct stat &like, bool *owner_kept)
+{
+    *owner_kept = true;
+    if (::fchown(fd, like.st_uid, like.st_gid) == 0)
+        return 0;
+    *owner_kept = false;
+    return ::fchown(fd, static_cast<uid_t>(-1), like.st_gid) == 0 ? 0 : errno;
+}
+
 // A new file written beside `target` under a temporary name. commit()
 // renames it over the target; one never committed is removed.
 class Replacement {
@@ -348,7 +580,8 @@ public:
             ::unlink(temp_.c_str());
     }
 
-    // Writes and syncs the file with the profile's mode and owner. 0 or errno.
+    // Writes and syncs the file with the profile's owner, group and mode.
+    // 0 or errno.
     int write(string_view target, string_view bytes, const struct stat &like)
     {
         if (!target_.append(target) || !temp_.append({target, ".XXXXXX"}))
@@ -358,11 +591,11 @@ public:
             return errno;
         created_ = true;
         int error = write_all(fd, bytes);
+        if (!error)
+            error = keep_ownership(fd, like, &owner_kept_);
+        // After the change of owner, which clears the set-id bits.
         if (!error && ::fchmod(fd, like.st_mode & 07777) != 0)
             error = errno;
-        if (!error && ::fchown(fd, like.st_uid, like.st_gid) != 0) {
-            // Not permitted unless privileged; the file then keeps our owner.
-        }
         if (!error && ::fsync(fd) != 0)
             error = errno;
         if (::close(fd) != 0 && !error)
@@ -378,14 +611,14 @@ public:
         return 0;
     }
 
-    const char *temp_name() { return temp_.c_str(); }
-    const char *target_name() { return target_.c_str(); }
+    bool owner_kept() const { return owner_kept_; }
 
 private:
     Text target_;
     Text temp_;
     bool created_ = false;
     bool committed_ = false;
+    bool owner_kept_ = true;
 };
 
 // Makes the renames in the profile's directory durable; a failure here
@@ -404,25 +637,40 @@ void sync_directory(const char *path)
     ::close(fd);
 }
 
-int output_failure(Registry *registry, const char *name, int error)
+// The three failures of a rewrite, named by the files an administrator
+// knows (the profile and its backup), never by the temporary names.
+int input_failure(Registry *registry, const char *path, int error)
 {
-    set_error(registry, "Failed to open %s for output, %s", name, std::strerror(error));
+    set_error(registry, "Failed to open %s for input, %s", path, std::strerror(error));
     return -1;
 }
 
-int rename_failure(Registry *registry, Replacement &file, int error)
+int output_failure(Registry *registry, const char *path, int error)
 {
-    set_error(registry, "Failed to rename %s to %s, %s", file.temp_name(), file.target_name(),
-              std::strerror(error));
+    set_error(registry, "Failed to open %s for output, %s", path, std::strerror(error));
     return -1;
 }
+
+int backup_failure(Registry *registry, const char *path, const char *backup, int error)
+{
+    set_error(registry, "Failed to rename %s to %s, %s", path, backup, std::strerror(error));
+    return -1;
+}
+
+// The file a profile path names, links resolved, so that a rewrite replaces
+// the real file and not the link. NULL with errno set when it cannot be
+// resolved (a missing file among others).
+struct FreeDeleter {
+    void operator()(char *p) const { std::free(p); }
+};
+using ResolvedPath = std::unique_ptr<char, FreeDeleter>;
 
 // get_profile_string with the reason of a failure: 0, or an errno value.
 int lookup(Registry *registry, int mode, const char *section, const char *key, const char *default_value,
            char *buffer, int buffer_length)
 {
     if (registry) {
-        set_error(registry, "Unknown error");
+        clear_error(registry);
         if (mode != 0 && mode != 1 && registry->ini_function) {
             registry->ini_function(section, key, default_value, buffer, buffer_length, "ODBC.INI");
             return 0;
@@ -432,15 +680,57 @@ int lookup(Registry *registry, int mode, const char *section, const char *key, c
         copy_str_buffer(buffer, buffer_length, nullptr, default_value);
     if (!registry)
         return EINVAL;
-    Text text;
-    if (int error = load_file(registry->config_path, text)) {
+    int error = 0;
+    Snapshot *snapshot = cache.get(registry->config_path, &error);
+    if (!snapshot) {
         set_error(registry, "Failed to open %s for input, %s", registry->config_path, std::strerror(error));
         return error;
     }
-    std::optional<string_view> value =
-        find_entry(text.view(), family_of(mode), section ? section : "", key ? key : "");
-    if (value)
-        store_value(buffer, buffer_length, *value);
+    try {
+        const Found *found = snapshot->index.find(family_of_mode(mode), section ? section : "", key ? key : "");
+        if (found)
+            store_value(buffer, buffer_length, found->value);
+    } catch (const std::bad_alloc &) {
+        set_error(registry, "Failed to open %s for input, %s", registry->config_path, std::strerror(ENOMEM));
+        return ENOMEM;
+    }
+    return 0;
+}
+
+// The rewrite once the arguments are checked; `path` is the real file.
+int rewrite(Registry *registry, const char *path, int mode, const Setting &setting)
+{
+    Snapshot old;
+    if (int error = load_file(path, old.text, old.status))
+        return input_failure(registry, path, error);
+    Text new_text;
+    Text backup_name;
+    if (!old.index.build(old.text.view()) || !backup_name.append({path, "~"}))
+        return output_failure(registry, path, ENOMEM);
+    bool built;
+    try {
+        built = rewrite_profile(old.text.view(), old.index, family_of_mode(mode), setting, new_text);
+    } catch (const std::bad_alloc &) {
+        built = false;
+    }
+    if (!built)
+        return output_failure(registry, path, ENOMEM);
+
+    // Both files are complete on disk before either name changes.
+    Replacement backup;
+    Replacement profile;
+    int error;
+    if ((error = backup.write(backup_name.view(), old.text.view(), old.status)))
+        return backup_failure(registry, path, backup_name.c_str(), error);
+    if ((error = profile.write(path, new_text.view(), old.status)))
+        return output_failure(registry, path, error);
+    if ((error = backup.commit()))
+        return backup_failure(registry, path, backup_name.c_str(), error);
+    if ((error = profile.commit()))
+        return output_failure(registry, path, error);
+    sync_directory(path);
+    if (!profile.owner_kept())
+        set_error(registry, "Kept the group but not the owner of %s, %s", path, std::strerror(EPERM));
     return 0;
 }
 
@@ -476,8 +766,10 @@ void close_registry(Registry *registry)
 
 Registry *set_config(Registry *registry, const char *path)
 {
-    if (registry)
+    if (registry) {
         copy_field(registry->config_path, path);
+        cache.drop(registry->config_path); // the next lookup reads the file afresh
+    }
     return registry;
 }
 
@@ -510,40 +802,15 @@ int set_profile_string(Registry *registry, int mode, const char *section, const 
 {
     if (!registry)
         return -1;
-    set_error(registry, "Unknown error");
+    clear_error(registry);
     const char *path = registry->config_path;
     Setting setting{section ? section : "", key ? key : "", value ? value : ""};
     if (has_line_break(setting.section) || !is_valid_key(setting.key) || has_line_break(setting.value))
         return output_failure(registry, path, EINVAL);
-
-    Text old_text;
-    struct stat status;
-    int error = load_file(path, old_text);
-    if (!error && ::stat(path, &status) != 0)
-        error = errno;
-    if (error) {
-        set_error(registry, "Failed to open %s for input, %s", path, std::strerror(error));
-        return -1;
-    }
-    Text new_text;
-    Text backup_name;
-    if (!rewrite_profile(old_text.view(), family_of(mode), setting, new_text) ||
-        !backup_name.append({path, "~"}))
-        return output_failure(registry, path, ENOMEM);
-
-    // Both files are complete on disk before either name changes.
-    Replacement backup;
-    Replacement profile;
-    if ((error = backup.write(backup_name.view(), old_text.view(), status)))
-        return output_failure(registry, backup_name.c_str(), error);
-    if ((error = profile.write(path, new_text.view(), status)))
-        return output_failure(registry, path, error);
-    if ((error = backup.commit()))
-        return rename_failure(registry, backup, error);
-    if ((error = profile.commit()))
-        return rename_failure(registry, profile, error);
-    sync_directory(path);
-    return 0;
+    ResolvedPath real(::realpath(path, nullptr));
+    if (!real)
+        return input_failure(registry, path, errno);
+    return rewrite(registry, real.get(), mode, setting);
 }
 
 char *get_default(Registry *registry, const char *key, char *buffer, int buffer_length)

@@ -120,6 +120,7 @@ int cat_str_buffer(char *dst, int len, int16_t *inout, const char *src)
         std::size_t n = std::min(text.size(), room - 1 - used);
         std::memcpy(dst + used, text.data(), n);
         dst[used + n] = '\0';
+        fits = fits && n == text.size(); // bytes dropped are a cut, whatever the running length says
     }
     *inout = to_length16(static_cast<std::size_t>(std::max(0L, running)) + text.size());
     return fits ? 0 : 1;

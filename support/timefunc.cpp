@@ -11,6 +11,7 @@
 #include <cstdint>
 
 #include "internal.h"
+#include "messages.h"
 
 namespace {
 
@@ -87,31 +88,59 @@ int64_t last_day_of_month(int64_t year, int64_t month)
     return leap ? 29 : 28;
 }
 
-// Adds days through the day number, then months; a day past the end of the
-// month that the months land in becomes its last day (2024-01-31 + 1 month
-// is 2024-02-29), as the server's own date arithmetic does. Only dates with
-// a year above 0 move (a time value's date part is all zeros). Sums beyond
-// the range of a day number are held at its bounds: they have no date.
-void add_days_and_months(Fields &f, int64_t days, int64_t months)
+// The dates a sum may reach: from day 0 of the day numbers (1 January 4713
+// BC) to the last day of the largest year a 16-bit year field holds.
+constexpr int64_t kFirstDay = 0;
+constexpr int kFirstYear = -4713;
+constexpr int kLastYear = INT16_MAX;
+
+// Months counted from January of year 0 of the astronomical numbering (1 BC
+// is year 0 there, so the count runs across the missing year 0).
+int64_t month_count(int64_t year, int64_t month)
 {
-    if (f.year <= 0)
-        return;
-    int64_t jdn = ymd_to_jdnl(static_cast<int>(f.year), static_cast<int>(f.month), static_cast<int>(f.day),
-                              KV_CALENDAR_AUTO);
-    jdn = std::clamp<int64_t>(jdn + days, INT32_MIN, INT32_MAX);
+    return (year < 0 ? year + 1 : year) * 12 + (month - 1);
+}
+
+// A day that adding months cannot land on: past the end of the month (the
+// month's last day instead: 2024-01-31 + 1 month is 2024-02-29), or among
+// the days skipped in September 1752 (the last day before them).
+int64_t day_in_month(int64_t year, int64_t month, int64_t day)
+{
+    if (year == 1752 && month == 9 && day > 2 && day < 14)
+        return 2;
+    return std::min(day, last_day_of_month(year, month));
+}
+
+// Adds days through the day number, then months, as the server's own date
+// arithmetic does. A date part of year 0 (a time value's, all zeros) does
+// not move. False when the sum falls outside the dates above.
+bool add_days_and_months(Fields &f, int64_t days, int64_t months)
+{
+    if (f.year == 0)
+        return true;
+    static const int64_t last_day = ymd_to_jdnl(kLastYear, 12, 31, KV_CALENDAR_AUTO);
+    int64_t jdn = int64_t{ymd_to_jdnl(static_cast<int>(f.year), static_cast<int>(f.month),
+                                      static_cast<int>(f.day), KV_CALENDAR_AUTO)} + days;
+    if (jdn < kFirstDay || jdn > last_day)
+        return false;
     int y, m, d;
     jdnl_to_ymd(static_cast<int>(jdn), &y, &m, &d, KV_CALENDAR_AUTO);
     f.year = y;
+    f.month = m;
     f.day = d;
-    int64_t total = m + months;
-    if (total < 1 || total > 12) {
-        int64_t years = kv_floor_div(total - 1, 12);
-        f.year += years;
-        total -= 12 * years;
-    }
-    f.month = total;
-    if (months != 0)
-        f.day = std::min(f.day, last_day_of_month(f.year, f.month));
+    if (months == 0)
+        return true;
+    int64_t count;
+    if (__builtin_add_overflow(month_count(y, m), months, &count))
+        return false;
+    int64_t year = kv_floor_div(count, 12);
+    f.year = year <= 0 ? year - 1 : year;
+    f.month = kv_floor_mod(count, 12) + 1;
+    f.day = day_in_month(f.year, f.month, f.day);
+    if (f.year < kFirstYear || f.year > kLastYear)
+        return false;
+    return ymd_to_jdnl(static_cast<int>(f.year), static_cast<int>(f.month), static_cast<int>(f.day),
+                       KV_CALENDAR_AUTO) >= kFirstDay;
 }
 
 void write_date(SQL_DATE_STRUCT &date, const Fields &f)
@@ -139,28 +168,34 @@ void write_timestamp(SQL_TIMESTAMP_STRUCT &ts, const Fields &f)
     ts.fraction = static_cast<SQLUINTEGER>(f.fraction);
 }
 
+// A sum without a date the result can hold: the error exit when there is a
+// context, else a NULL result.
+int refuse_sum(Value *result, EvalContext *context)
+{
+    if (context)
+        kv_eval_error(context, 1, kv_subclass_iso, KvMessage::datetime_overflow);
+    result->indicator = -1;
+    return -1;
+}
+
 } // namespace
 
-void kv_timestamp_add(Value *result, const Value *source, int64_t months, int64_t seconds, int64_t fraction,
-                      bool always_timestamp)
+int kv_timestamp_add(Value *result, const Value *source, int64_t months, int64_t seconds, int64_t fraction,
+                     bool always_timestamp, EvalContext *context)
 {
     Fields f = all_fields(source);
     int64_t billionths = f.fraction + fraction;
     seconds += kv_floor_div(billionths, kv_nanos_per_second);
     f.fraction = kv_floor_mod(billionths, kv_nanos_per_second);
-    add_days_and_months(f, carry_time(f, seconds), months);
+    bool in_range = add_days_and_months(f, carry_time(f, seconds), months);
 
     // The result becomes a copy of the source record, but its bookkeeping
     // (the handle it lives on, the holders sharing it) stays its own.
-    MemHandle *mem = result->mem;
-    int32_t ref_count = result->ref_count;
-    Value copy = *source;
-    *result = copy;
-    result->mem = mem;
-    result->ref_count = ref_count;
-
+    kv_assign_value(result, source);
     if (always_timestamp)
         result->type = VT_TIMESTAMP;
+    if (!in_range)
+        return refuse_sum(result, context);
     switch (result->type) {
     case VT_DATE:
         write_date(result->data.date, f);
@@ -174,6 +209,7 @@ void kv_timestamp_add(Value *result, const Value *source, int64_t months, int64_
     default:
         break;
     }
+    return 0;
 }
 
 extern "C" {
@@ -207,7 +243,10 @@ void time_add(Value *result, const Value *source, int seconds, int fraction)
 void date_add(Value *result, const Value *source, int months, int days)
 {
     Fields f = date_part(source);
-    add_days_and_months(f, days, months);
+    if (!add_days_and_months(f, days, months)) {
+        refuse_sum(result, nullptr);
+        return;
+    }
     if (result->type == VT_DATE) {
         write_date(result->data.date, f);
     } else if (source->type == VT_TIME) {

@@ -6,18 +6,19 @@
 #include <ctime>
 
 #include "internal.h"
+#include "messages.h"
 
 namespace {
 
 constexpr int32_t kExecuting = 2;
 constexpr int32_t kFetching = 3;
 
-int stop_statement(DriverStatement *statement, const char *subclass_origin, const char *sqlstate,
-                   const char *message)
+int stop_statement(DriverStatement *statement, const char *subclass_origin, KvMessage message)
 {
     ErrorHeader *header = statement->error_header;
     SetReturnCode(header, SQL_ERROR);
-    PostError(header, 2, 0, nullptr, 0, 0, subclass_origin, sqlstate, "%s", message);
+    PostError(header, 2, 0, nullptr, 0, 0, subclass_origin, kv_message(message).sqlstate, "%s",
+              kv_message(message).text);
     return -1;
 }
 
@@ -35,10 +36,10 @@ extern "C" int check_timeout(DriverStatement *statement)
     if (!statement)
         return 0;
     if (deadline_passed(statement))
-        return stop_statement(statement, "ODBC 3.0", "HYT00", "Timeout Expired");
+        return stop_statement(statement, "ODBC 3.0", KvMessage::timeout_expired);
     if (statement->cancel_requested) {
         statement->cancel_requested = 0;
-        return stop_statement(statement, kv_subclass_iso, "HY008", "Operation Canceled");
+        return stop_statement(statement, kv_subclass_iso, KvMessage::operation_canceled);
     }
     return 0;
 }

@@ -15,6 +15,7 @@
 #include <kvsupp.h>
 
 #include <array>
+#include <charconv>
 #include <climits>
 #include <cmath>
 #include <csetjmp>
@@ -488,9 +489,17 @@ inline int mult_numeric(NumericValue *a, const NumericValue *b)
     return fits && scale >= -128 && scale <= 127 ? 0 : -2;
 }
 
+// atof without the locale: decimal texts are read with '.' in every locale.
+inline double text_to_double(const std::string &text)
+{
+    double d = 0;
+    std::from_chars(text.data(), text.data() + text.size(), d);
+    return d;
+}
+
 inline int div_numeric(NumericValue *a, const NumericValue *b, EvalContext *context)
 {
-    double da = std::atof(to_text(a).c_str()), db = std::atof(to_text(b).c_str());
+    double da = text_to_double(to_text(a)), db = text_to_double(to_text(b));
     double q = 0;
     if (db == 0) {
         if (context) {

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "handle_fixture.h"
+#include "turkish_locale.h"
 
 namespace {
 
@@ -381,17 +382,11 @@ TEST_F(ConnectionString, MemoryRunningOut)
 // Keys fold as ASCII whatever the locale: a Turkish 'i' is still 'I'.
 TEST_F(ConnectionString, KeysIgnoreTheProcessLocale)
 {
-    std::string dir = testing::TempDir() + "kv_locale_tr";
-    std::string command =
-        "mkdir -p " + dir + " && localedef -i tr_TR -f ISO-8859-9 " + dir + "/tr_TR.ISO-8859-9 >/dev/null 2>&1";
-    if (std::system(command.c_str()) != 0 && std::system(("test -d " + dir + "/tr_TR.ISO-8859-9").c_str()) != 0)
-        GTEST_SKIP() << "localedef could not build tr_TR";
-    setenv("LOCPATH", dir.c_str(), 1);
-    ASSERT_NE(std::setlocale(LC_ALL, "tr_TR.ISO-8859-9"), nullptr);
+    kvtest::TurkishLocale turkish;
+    if (!turkish.active())
+        GTEST_SKIP() << "localedef could not build tr_TR (package locales missing)";
     EXPECT_EQ(show(parse("driver={x};uid=a;FileDsn=f")), show({{"DRIVER", "x"}, {"UID", "a"}, {"FILEDSN", "f"}}));
     EXPECT_STREQ(get_attribute_value(&list, "Uid"), "a");
-    std::setlocale(LC_ALL, "C");
-    unsetenv("LOCPATH");
 }
 
 } // namespace

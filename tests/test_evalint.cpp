@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "internal.h"
+#include "numeric_test_util.h"
 
 namespace {
 
@@ -202,6 +203,44 @@ TEST(Interval, DatetimeWithInterval)
     EXPECT_EQ(result.type, VT_DATE);
     EXPECT_EQ(result.data.date.year, 2022);
     EXPECT_EQ(result.data.date.month, 12);
+}
+
+using IntervalErrors = numtest::EvalFixture;
+
+// A datetime sum outside the years a result holds leaves through the error
+// exit; without a context the result is NULL.
+TEST_F(IntervalErrors, DatetimeOverflow)
+{
+    Value ts;
+    std::memset(static_cast<void *>(&ts), 0, sizeof ts);
+    ts.type = VT_TIMESTAMP;
+    ts.data.ts = {2024, 1, 1, 0, 0, 0, 0};
+    Value date = ts;
+    date.type = VT_DATE;
+    date.data.date = {32767, 12, 31};
+    struct {
+        Value *datetime;
+        Value span;
+        int op;
+    } cases[] = {
+        {&ts, interval(SQL_IS_DAY, 0, {4294967295u}, 10), KV_OP_ADD},
+        {&date, interval(SQL_IS_DAY, 0, {1}), KV_OP_ADD},
+        {&date, interval(SQL_IS_YEAR, 1, {1}), KV_OP_SUBTRACT},
+        {&ts, interval(SQL_IS_YEAR, 1, {6738}), KV_OP_ADD},
+    };
+    for (auto &c : cases) {
+        Value result;
+        std::memset(static_cast<void *>(&result), 0, sizeof result);
+        context.status = 0;
+        EXPECT_EQ(numtest::guarded(context, [&] { interval_operation(c.datetime, &c.span, &result, &context, c.op); }),
+                  -1);
+        EXPECT_EQ(context.status, -1);
+        auto d = last_diagnostic();
+        EXPECT_EQ(d.sqlstate, "22008");
+        EXPECT_EQ(d.message, "[Kestrova ODBC]Datetime field overflow");
+        interval_operation(c.datetime, &c.span, &result, nullptr, c.op);
+        EXPECT_EQ(result.indicator, -1);
+    }
 }
 
 TEST(Interval, NullOperandsAndOtherOperators)

@@ -9,6 +9,7 @@
 #include <limits>
 #include <string>
 
+#include "host_locale.h"
 #include "numeric_test_util.h"
 
 namespace {
@@ -131,9 +132,10 @@ TEST_F(Operators, ArithmeticOfTwoNumerics)
     } cases[] = {
         {numeric_value("15", 1, 1, 4), numeric_value("15", 1, 1, 6), Times, "225", 2, 1, 0, true},
         {numeric_value("15", 1, 1, 4), numeric_value("225", 2, 1, 6), Plus, "375", 2, 1, 6, true},
-        // right := right + left, so an exact cancellation keeps the right sign.
+        // right := right + left; an exact cancellation is a positive zero.
         {numeric_value("5", 0, 0, 4), numeric_value("5", 0, 1, 6), Plus, "0", 0, 1, 6, true},
-        {numeric_value("5", 0, 1, 4), numeric_value("5", 0, 0, 6), Plus, "0", 0, 0, 6, true},
+        {numeric_value("5", 0, 1, 4), numeric_value("5", 0, 0, 6), Plus, "0", 0, 1, 6, true},
+        {numeric_value("0", 0, 1, 4), numeric_value("5", 0, 0, 6), Times, "0", 0, 1, 0, true},
         {numeric_value("1000", 2, 1, 4), numeric_value("5", 1, 1, 6), Minus, "950", 2, 1, 4, false},
         {numeric_value("200", 2, 1, 4), numeric_value("3", 0, 1, 6), Over, "67", 2, 1, 4, false},
     };
@@ -224,7 +226,11 @@ TEST_F(Operators, ComparisonTable)
         {text("  -2"), numeric_value("15", 1), {1, 0, 0, 1, 0, 1}},
         {numeric_value("100", 2), real(1.004), {0, 0, 1, 1, 1, 0}}, // rounded to scale 2
         {numeric_value("100", 2), real(1.006), {1, 0, 0, 1, 0, 1}},
-        {numeric_value("0", 0, 0), numeric_value("0", 0, 1), {1, 0, 0, 1, 0, 1}},
+        // Zero equals zero, whatever the sign byte or the operand's type.
+        {numeric_value("0", 0, 0), numeric_value("0", 0, 1), {0, 0, 1, 1, 1, 0}},
+        {numeric_value("0", 2), real(-0.0), {0, 0, 1, 1, 1, 0}},
+        {real(-0.0), numeric_value("0", 0), {0, 0, 1, 1, 1, 0}},
+        {numeric_value("15", 1), text("1.5"), {0, 0, 1, 1, 1, 0}},
     };
     for (const Case &c : cases) {
         for (int op = Less; op <= NotEqual; op++) {
@@ -265,22 +271,29 @@ TEST_F(Operators, NumericDivisionByZero)
 TEST_F(Operators, OperandsThatAreNoNumbers)
 {
     const double nan = std::numeric_limits<double>::quiet_NaN();
+    const char *max = "340282366920938463463374607431768211455"; // 2^128 - 1
     struct Case {
-        Value *other;
+        Value *numeric, *other;
         int op;
         const char *sqlstate;
     } cases[] = {
-        {text("abc"), Equal, "22018"},
-        {text("1e5"), Less, "22018"},
-        {text("1000000000000000000000000000000000000000"), Equal, "22003"},
-        {real(nan), Equal, "22003"},
-        {real(1e300), Plus, "22003"},
-        {real(-std::numeric_limits<double>::infinity()), Times, "22003"},
+        {numeric_value("1", 0), text("abc"), Equal, "22018"},
+        {numeric_value("1", 0), text("1e5"), Less, "22018"},
+        {numeric_value("1", 0), text("1000000000000000000000000000000000000000"), Equal, "22003"},
+        {numeric_value("1", 0), real(nan), Equal, "22003"},
+        {numeric_value("1", 0), real(1e300), Plus, "22003"},
+        {numeric_value("1", 0), real(-std::numeric_limits<double>::infinity()), Times, "22003"},
+        // Results that do not fit.
+        {numeric_value(max, 0), numeric_value("1", 0), Plus, "22003"},
+        {numeric_value(max, 0, 0), integer(1), Minus, "22003"},
+        {numeric_value(max, 0), integer(2), Times, "22003"},
+        {numeric_value(max, 0), numeric_value("1", 1), Plus, "22003"},
+        {numeric_value(max, 0), numeric_value("1", 3), Over, "22003"},
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(c.sqlstate);
         Value *result = scratch();
-        EXPECT_FALSE(numeric(numeric_value("1", 0), c.other, result, c.op));
+        EXPECT_FALSE(numeric(c.numeric, c.other, result, c.op));
         EXPECT_EQ(last_diagnostic().sqlstate, c.sqlstate);
         EXPECT_EQ(context.status, -1);
     }

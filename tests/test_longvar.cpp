@@ -14,6 +14,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include "file_size_limit.h"
 #include "internal.h"
 
 namespace fs = std::filesystem;
@@ -250,6 +251,25 @@ TEST_F(LongBufferTest, AppendRefusesWhatItCannotStore)
     EXPECT_EQ(append_to_long_buffer(binary, nullptr, 0), 0);
     EXPECT_EQ(long_buffer_length(binary), 0);
 
+    // A write that does not reach the file fails at once (here a file-size
+    // limit stands for a full disk) and adds nothing.
+    LongBuffer *limited = make();
+    ASSERT_EQ(append_to_long_buffer(limited, "head", 4), 0);
+    std::string big(4096, 'x');
+    int rc;
+    {
+        FileSizeLimit limit(1024);
+        rc = append_to_long_buffer(limited, big.data(), static_cast<int32_t>(big.size()));
+    }
+    EXPECT_EQ(rc, -1);
+    EXPECT_EQ(long_buffer_length(limited), 4);
+    ASSERT_EQ(append_to_long_buffer(limited, "tail", SQL_NTS), 0);
+    ASSERT_EQ(rewind_long_buffer(limited), 0);
+    char back[16];
+    int32_t reported = 0;
+    EXPECT_EQ(extract_from_long_buffer(limited, back, sizeof back, &reported, 0), 0);
+    EXPECT_STREQ(back, "headtail");
+
     // The length is a 32-bit count: an append that would wrap it is refused whole.
     binary->length = INT32_MAX - 2;
     EXPECT_EQ(append_to_long_buffer(binary, "abcde", 5), -1);
@@ -357,8 +377,11 @@ TEST_F(LongBufferTest, ReleasingTheHandleClosesEveryFile)
 {
     MemHandle *child = kv_mem_alloc_handle(handle);
     int before = open_descriptors();
-    for (int i = 0; i < 20; i++)
-        filled("data " + std::to_string(i), SQL_LONGVARCHAR, child);
+    for (int i = 0; i < 20; i++) {
+        LongBuffer *buffer = filled("data " + std::to_string(i), SQL_LONGVARCHAR, child);
+        if (i % 2)
+            clone_long_buffer(buffer, child); // shared on its own handle: still goes with it
+    }
     EXPECT_EQ(open_descriptors(), before + 20);
     EXPECT_TRUE(blob_directory_empty());
     kv_mem_release_handle(child);

@@ -203,8 +203,9 @@ TEST_F(MemsysTest, SharedBlockOutlivesItsReleasedOwner)
     named_block(owner, "before");
     char *survivor = named_block(owner, "survivor");
     named_block(owner, "after");
-    kv_mem_clone(owner, survivor);
-    kv_mem_clone(owner, survivor);
+    kv_mem_clone(root, survivor); // two references held on another handle
+    kv_mem_clone(root, survivor);
+    kv_mem_clone(owner, survivor); // and one more of the owner's own
     long live = kv_test_live_blocks();
 
     kv_mem_release_handle(parent);
@@ -214,11 +215,26 @@ TEST_F(MemsysTest, SharedBlockOutlivesItsReleasedOwner)
     EXPECT_EQ(header_of(survivor)->ref_count, 2);
     EXPECT_STREQ(survivor, "survivor"); // ASan: still valid memory
 
-    kv_mem_free(nullptr, survivor);
+    kv_mem_free(root, survivor);
     EXPECT_EQ(destroyed.size(), 2u);
-    kv_mem_free(nullptr, survivor);
+    kv_mem_free(root, survivor);
     EXPECT_EQ(destroyed.back(), "survivor");
     EXPECT_EQ(kv_test_live_blocks(), live - 3);
+}
+
+TEST_F(MemsysTest, BlockSharedOnlyOnItsOwnHandleGoesWithIt)
+{
+    MemHandle *owner = kv_mem_alloc_handle(root);
+    char *shared = named_block(owner, "shared");
+    kv_mem_clone(owner, shared);
+    kv_mem_clone(nullptr, shared);
+    char *returned = named_block(owner, "returned");
+    kv_mem_clone(root, returned); // held on another handle, then given back
+    kv_mem_free(root, returned);
+    long live = kv_test_live_blocks();
+    kv_mem_release_handle(owner);
+    EXPECT_EQ(destroyed, (std::vector<std::string>{"returned", "shared"}));
+    EXPECT_EQ(kv_test_live_blocks(), live - 2);
 }
 
 TEST_F(MemsysTest, CacheKeepsTenBlocksPerSlotMostRecentFirstUncleared)
@@ -250,7 +266,7 @@ TEST_F(MemsysTest, ReleasedNodesGoBackToTheirCache)
 {
     MemHandle *child = kv_mem_alloc_handle(root);
     for (int i = 0; i < 3; i++)
-        kv_mem_alloc_node(child, 16, kSlotB);
+        kv_mem_alloc_node(child, 40, kSlotB); // one size per slot, as the other tests use it
     int before = kv_test_cache_count(kSlotB);
     kv_mem_release_handle(child);
     EXPECT_EQ(kv_test_cache_count(kSlotB), std::min(before + 3, KV_CACHE_LIMIT));

@@ -69,6 +69,13 @@ protected:
         EXPECT_EQ(GetDiagField(version, header, record, field, &value, 0, nullptr), SQL_SUCCESS);
         return value;
     }
+    // A field ODBC types as SQLLEN: every byte of it is written.
+    SQLLEN length_field(int version, int record, int field)
+    {
+        SQLLEN value = static_cast<SQLLEN>(0x7777777777777777LL);
+        EXPECT_EQ(GetDiagField(version, header, record, field, &value, 0, nullptr), SQL_SUCCESS);
+        return value;
+    }
 
     long live_at_start = 0;
     MemHandle *mem = nullptr;
@@ -90,11 +97,14 @@ TEST_F(DiagTest, Odbc2ApplicationsSeeMappedStates)
 {
     ErrorHeader *v2 = make_header(2);
     int n = 0;
+    ErrorHeader *v380 = make_header(SQL_OV_ODBC3_80); // ODBC 3.80 is ODBC 3
     for (int i = 0; map_table[i][0]; i++, n++) {
         PostError(v2, 2, 0, nullptr, 0, 0, "ISO 9075", map_table[i][0], "row %d", i);
         PostError(header, 2, 0, nullptr, 0, 0, "ISO 9075", map_table[i][0], "row %d", i);
+        PostError(v380, 2, 0, nullptr, 0, 0, "ISO 9075", map_table[i][0], "row %d", i);
         EXPECT_EQ(state_of(v2, i + 1), map_table[i][1]);
         EXPECT_EQ(state_of(header, i + 1), map_table[i][0]);
+        EXPECT_EQ(state_of(v380, i + 1), map_table[i][0]);
     }
     EXPECT_EQ(n, 47);
     PostError(v2, 2, 0, nullptr, 0, 0, "ISO 9075", "22012", "unmapped");
@@ -189,10 +199,11 @@ TEST_F(DiagTest, GetDiagFieldAnswersEveryField)
 
     EXPECT_EQ(number_field(3, 0, SQL_DIAG_RETURNCODE), 1);
     EXPECT_EQ(number_field(3, 0, SQL_DIAG_NUMBER), 1);
-    EXPECT_EQ(number_field(3, 0, SQL_DIAG_ROW_COUNT), 42);
+    EXPECT_EQ(length_field(3, 0, SQL_DIAG_ROW_COUNT), 42);
+    EXPECT_EQ(length_field(SQL_OV_ODBC3_80, 0, SQL_DIAG_ROW_COUNT), 42);
     EXPECT_EQ(text_field(3, 0, SQL_DIAG_DYNAMIC_FUNCTION), "UPDATE WHERE");
     EXPECT_EQ(number_field(3, 0, SQL_DIAG_DYNAMIC_FUNCTION_CODE), SQL_DIAG_UPDATE_WHERE);
-    EXPECT_EQ(number_field(3, 0, SQL_DIAG_CURSOR_ROW_COUNT), 0);
+    EXPECT_EQ(length_field(3, 0, SQL_DIAG_CURSOR_ROW_COUNT), 0);
     EXPECT_EQ(number_field(3, 1, SQL_DIAG_RETURNCODE), 1) << "header fields read with a record number too";
 
     EXPECT_EQ(text_field(3, 1, SQL_DIAG_SQLSTATE), "01004");
@@ -253,7 +264,7 @@ TEST_F(DiagTest, SetupErrorHeaderDiscardsThePreviousCall)
     EXPECT_EQ(kv_test_live_blocks(), live) << "records and their strings are freed";
     EXPECT_EQ(number_field(3, 0, SQL_DIAG_NUMBER), 0);
     EXPECT_EQ(number_field(3, 0, SQL_DIAG_RETURNCODE), 0);
-    EXPECT_EQ(number_field(3, 0, SQL_DIAG_ROW_COUNT), 0);
+    EXPECT_EQ(length_field(3, 0, SQL_DIAG_ROW_COUNT), 0);
     EXPECT_EQ(number_field(3, 0, SQL_DIAG_DYNAMIC_FUNCTION_CODE), SQL_DIAG_INSERT);
     EXPECT_EQ(GetDiagRec(header, 1, nullptr, nullptr, nullptr, 0, nullptr), SQL_NO_DATA);
     PostError(header, 2, 0, nullptr, 0, 0, "ISO 9075", "HY000", "after");

@@ -11,6 +11,7 @@
 #include <cstring>
 #include <string>
 
+#include "host_locale.h"
 #include "handle_fixture.h"
 
 namespace {
@@ -76,11 +77,15 @@ TEST_F(Literals, Bits)
     EXPECT_EQ(zero->type, VT_BIT);
     EXPECT_EQ(zero->data.i, 0);
     EXPECT_EQ(one->data.i, 1);
-    EXPECT_EQ(MakeLiteral(KV_LITERAL_BIT, "B'2'", mem), nullptr);
+    for (const char *bad : {"B'2'", "B'x'", "B' 1'"})
+        EXPECT_EQ(MakeLiteral(KV_LITERAL_BIT, bad, mem), nullptr) << bad;
 }
 
 TEST_F(Literals, Hexadecimal)
 {
+    // octet_length -1: the literal fails. A binary value holds exactly the
+    // bytes its digits give, so a digit that is none fails the literal.
+    const std::string long_bad = "X'G" + std::string(399, '0') + "'";
     struct {
         const char *text;
         std::vector<unsigned char> bytes;
@@ -91,11 +96,19 @@ TEST_F(Literals, Hexadecimal)
         {"X''", {}, 0},
         {"0x1f2", {0x01, 0xF2}, 2},          // prefix form, no closing delimiter
         {"X'A'", {0x0A}, 1},
-        {"X'AG12'", {0x0A, 0x12}, 2},        // a lone digit stands for its value
-        {"X'G1'", {}, 1},                 // a non-digit where a byte starts ends it
+        {"X'AG12'", {}, -1},
+        {"X'G1'", {}, -1},
+        {"X'1G'", {}, -1},
+        {"0x1g", {}, -1},
+        {"X'12 '", {}, -1},
+        {long_bad.c_str(), {}, -1},
     };
     for (const auto &c : cases) {
         Value *v = MakeLiteral(KV_LITERAL_HEX, c.text, mem);
+        if (c.octet_length < 0) {
+            EXPECT_EQ(v, nullptr) << c.text;
+            continue;
+        }
         ASSERT_NE(v, nullptr) << c.text;
         EXPECT_EQ(v->type, VT_BINARY);
         EXPECT_EQ(v->inline_data, 0);
@@ -104,12 +117,19 @@ TEST_F(Literals, Hexadecimal)
         if (!c.bytes.empty()) {
             EXPECT_EQ(std::memcmp(v->data.b, c.bytes.data(), c.bytes.size()), 0) << c.text;
         }
+        // A copy renders and compares as the original.
+        Value *copy = duplicate_value(mem, v);
+        ASSERT_NE(copy, nullptr);
+        EXPECT_EQ(compare_values(copy, v), 0) << c.text;
+        std::vector<char> a(static_cast<std::size_t>(2 * c.octet_length + 4)), b(a.size());
+        EXPECT_STREQ(value_as_text(copy, a.data()), value_as_text(v, b.data())) << c.text;
     }
-    // The separate data block goes with the value.
+    // The separate data block goes with the value, and a failed literal leaves nothing.
     long before = kv_test_live_blocks();
     Value *v = MakeLiteral(KV_LITERAL_HEX, "X'0102'", mem);
     EXPECT_EQ(kv_test_live_blocks(), before + 2);
     release_value(mem, v);
+    EXPECT_EQ(MakeLiteral(KV_LITERAL_HEX, "X'01G2'", mem), nullptr);
     EXPECT_EQ(kv_test_live_blocks(), before);
 }
 
@@ -277,16 +297,14 @@ TEST_F(Literals, Numbers)
 
 TEST_F(Literals, NumberBeyondTheExactRange)
 {
+    // A literal that does not fit is NULL; MakeNumericEx tells why.
+    long before = kv_test_live_blocks();
     int status = 0;
-    Value *v = MakeNumericEx("340282366920938463463374607431768211456", nullptr, mem, &status);
-    ASSERT_NE(v, nullptr);
+    EXPECT_EQ(MakeNumericEx("340282366920938463463374607431768211456", nullptr, mem, &status), nullptr);
     EXPECT_EQ(status, -2);
-    EXPECT_EQ(v->type, VT_NUMERIC);
-    EXPECT_EQ(magnitude(v), "0");
-    Value *plain = MakeNumeric("1", std::string(45, '9').c_str(), mem);
-    ASSERT_NE(plain, nullptr);
-    EXPECT_EQ(plain->type, VT_NUMERIC);
-    EXPECT_EQ(magnitude(plain), "0");
+    EXPECT_EQ(MakeNumeric("1", std::string(45, '9').c_str(), mem), nullptr);
+    EXPECT_EQ(MakeInteger(std::string(40, '9').c_str(), mem), nullptr);
+    EXPECT_EQ(kv_test_live_blocks(), before);
 }
 
 TEST_F(Literals, FloatsInAnyLocale)
@@ -296,12 +314,18 @@ TEST_F(Literals, FloatsInAnyLocale)
     // A decimal-comma locale, when the system has one, must not change how
     // literals read.
     std::setlocale(LC_NUMERIC, "de_DE.UTF-8");
+    // Out of range is decided by the value, not by the exponent's sign.
+    const std::string tiny = "0." + std::string(340, '0') + "1";
+    const std::string huge = "1" + std::string(320, '0') + "e-1";
+    const std::string negative_huge = "-" + std::string(400, '9');
     struct {
         const char *text;
         double expected;
     } cases[] = {
         {"1.5", 1.5}, {"  -2.25E2", -225.0}, {"+3e-2", 0.03}, {"1e999", HUGE_VAL}, {"-1e999", -HUGE_VAL},
-        {"1e-999", 0.0}, {"abc", 0.0}, {".5", 0.5},
+        {"1e-999", 0.0}, {"abc", 0.0}, {".5", 0.5}, {tiny.c_str(), 0.0}, {huge.c_str(), HUGE_VAL},
+        {negative_huge.c_str(), -HUGE_VAL}, {"0.0000000001e400", HUGE_VAL}, {"10000e-400", 0.0},
+        {"+-1", 0.0},
     };
     for (const auto &c : cases) {
         Value *v = MakeFloat(c.text, mem);
@@ -315,6 +339,11 @@ TEST_F(Literals, FloatsInAnyLocale)
 
     EXPECT_EQ(ConvertToInteger("  -42xyz"), -42);
     EXPECT_EQ(ConvertToInteger("99999999999999999999999"), LONG_MAX);
+    EXPECT_EQ(ConvertToInteger("-99999999999999999999"), LONG_MIN);
+    EXPECT_EQ(ConvertToInteger("-100000000000000000000"), LONG_MIN);
+    EXPECT_EQ(ConvertToInteger("18446744073709551616"), LONG_MAX);
+    EXPECT_EQ(ConvertToInteger("-9223372036854775808"), LONG_MIN);
+    EXPECT_EQ(ConvertToInteger("-9223372036854775807"), -LONG_MAX);
     EXPECT_EQ(ConvertToInteger(nullptr), 0);
 }
 
@@ -375,6 +404,8 @@ TEST_F(Literals, IntervalTable)
         {MI, 0, 0, 0, {0, 59, 0, -1, 1, 0, 0}, '+', 5, 14, {0, 0, 59, 0, 0}},
         {S, 0, 0, 0, {0, 0, 0, 6.7, 0, 0, 0}, '+', 6, 14, {0, 0, 0, 6, 700000000}},
         {S, 0, 0, 0, {0, 75, 0, -1, 1, 0, 0}, '+', 6, 14, {0, 0, 0, 75, 0}},
+        // A fraction that rounds to a whole second carries into the seconds.
+        {S, 0, 0, 0, {0, 0, 0, 59.99999999999, 0, 0, 0}, '+', 6, 14, {0, 0, 0, 60, 0}},
         {Y, 0, 0, 0, {0, 1, 2, -1, 2, 0, 1}, '+', 0, 0, {}},  // a dash needs YEAR TO MONTH
         {D, 0, 0, 0, {1, 2, 0, -1, 1, 1, 0}, '+', 0, 0, {}},  // a day part needs DAY TO ...
         {D, 0, 0, 0, {0, 2, 0, 1.5, 1, 0, 0}, '+', 0, 0, {}}, // seconds need a seconds field
@@ -403,6 +434,8 @@ TEST_F(Literals, IntervalTable)
         {MI, 0, S_END, 0, {0, 5, 7, -1, 2, 0, 0}, '+', 13, 14, {0, 0, 5, 7, 0}},
         {MI, 0, S_END, 0, {0, 5, 75, -1, 2, 0, 0}, '+', 0, 0, {}},   // second 75 > 59
         {MI, 0, S_END, 0, {0, 5, 0, 7.5, 1, 0, 0}, '+', 13, 14, {0, 0, 5, 7, 500000000}},
+        {MI, 0, S_END, 0, {0, 5, 0, 58.99999999999, 1, 0, 0}, '+', 13, 14, {0, 0, 5, 59, 0}},
+        {MI, 0, S_END, 0, {0, 5, 0, 59.99999999999, 1, 0, 0}, '+', 0, 0, {}},  // second 60 > 59
         {MI, 0, S_END, 0, {0, 100, 0, -1, 1, 0, 0}, '+', 0, 0, {}},  // three digits, precision 2
         // Combinations that name no interval type.
         {MO, 0, Y, 0, {0, 1, 0, -1, 1, 0, 0}, '+', 0, 0, {}},
@@ -462,6 +495,13 @@ TEST_F(Literals, IntervalPrecisions)
     v = MakeInterval('+', &parts, &q.q, mem);
     ASSERT_NE(v, nullptr);
     EXPECT_EQ(v->data.iv.intval.day_second.fraction, 123456700u);
+    // SECOND(2,9): 59.99999999999 is a whole minute, never a fraction of 10^9.
+    parts.seconds = MakeFloat("59.99999999999", mem);
+    q.second.scale = 9;
+    v = MakeInterval('+', &parts, &q.q, mem);
+    ASSERT_NE(v, nullptr);
+    EXPECT_EQ(v->data.iv.intval.day_second.second, 60u);
+    EXPECT_EQ(v->data.iv.intval.day_second.fraction, 0u);
 
     // Defaults: leading 2, fraction 6.
     build(q, D, 0, S_END, 0);

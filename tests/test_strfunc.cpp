@@ -127,10 +127,11 @@ TEST(CatStrBuffer, CutsAtTheBufferAndNeverPassesIt)
     EXPECT_STREQ(buffer, "abcde");
     EXPECT_EQ(running, 8);
 
-    // A running length that understates the text in the buffer cannot push past it.
+    // A running length that understates the text in the buffer cannot push
+    // past it, and the bytes it drops make the result a cut.
     char small[6] = "abcd";
     int16_t understated = 0;
-    EXPECT_EQ(cat_str_buffer(small, 6, &understated, "xyz"), 0);
+    EXPECT_EQ(cat_str_buffer(small, 6, &understated, "xyz"), 1);
     EXPECT_STREQ(small, "abcdx");
 
     int16_t only_length = 2;

@@ -3,6 +3,8 @@
 // converted, time wrap-around and dates without time.
 #include <gtest/gtest.h>
 
+#include <climits>
+#include <cstdint>
 #include <cstring>
 
 #include "internal.h"
@@ -40,6 +42,8 @@ std::string show(const Value &v)
 {
     char text[64];
     const auto &t = v.data.ts;
+    if (v.indicator == -1)
+        return "NULL";
     switch (v.type) {
     case VT_DATE:
         std::snprintf(text, sizeof text, "D %d-%02u-%02u", v.data.date.year, v.data.date.month, v.data.date.day);
@@ -88,6 +92,23 @@ TEST(TimestampAdd, Table)
         {make_ts(2024, 1, 1, 0, 0, 1, 0), 0, -1, -2000000000, "TS 2023-12-31 23:59:58.000000000"},
         // Across the 1752 switch: the day after the 2nd is the 14th.
         {make_ts(1752, 9, 2, 12, 0, 0), 0, 86400, 0, "TS 1752-09-14 12:00:00.000000000"},
+        // Months across 1 BC skip the year 0 that does not exist; adding
+        // months never lands in the days skipped in September 1752.
+        {make_date(1, 3, 1), -12, 0, 0, "D -1-03-01"},
+        {make_date(1, 1, 15), -1, 0, 0, "D -1-12-15"},
+        {make_date(-1, 3, 1), 12, 0, 0, "D 1-03-01"},
+        {make_date(-1, 12, 31), 0, 86400, 0, "D 1-01-01"},
+        {make_date(1752, 8, 5), 1, 0, 0, "D 1752-09-02"},
+        {make_date(1752, 10, 13), -1, 0, 0, "D 1752-09-02"},
+        {make_date(1752, 8, 14), 1, 0, 0, "D 1752-09-14"},
+        // A sum outside the years a result holds is NULL.
+        {make_date(32767, 12, 31), 0, 86400, 0, "NULL"},
+        {make_ts(32767, 12, 1, 0, 0, 0), 1, 0, 0, "NULL"},
+        {make_ts(2024, 1, 1, 0, 0, 0), INT32_MAX, 0, 0, "NULL"},
+        {make_ts(2024, 1, 1, 0, 0, 0), INT32_MIN, 0, 0, "NULL"},
+        {make_date(-4713, 1, 1), 0, -86400, 0, "NULL"},
+        {make_date(-4713, 1, 1), -1, 0, 0, "NULL"},
+        {make_date(32767, 12, 31), 0, 0, 0, "D 32767-12-31"},
         // Dates lose the time of day of the sum; times wrap and drop the days.
         {make_date(2024, 2, 28), 0, 36 * 3600, 0, "D 2024-02-29"},
         {make_date(2024, 3, 1), 0, -1, 0, "D 2024-02-29"},
@@ -194,6 +215,8 @@ TEST(DateAdd, Table)
         {make_date(2024, 3, 31), 0, -31, "D 2024-02-29", "TS 2024-02-29 00:00:00.000000000"},
         {make_ts(2024, 5, 6, 7, 8, 9, 10), 0, 7, "D 2024-05-13", "TS 2024-05-13 00:00:00.000000000"},
         {make_date(1752, 9, 14), 0, -1, "D 1752-09-02", "TS 1752-09-02 00:00:00.000000000"},
+        {make_date(32767, 12, 31), 0, 1, "NULL", "NULL"},
+        {make_date(2024, 1, 1), INT32_MAX, 0, "NULL", "NULL"},
     };
     for (const auto &c : cases) {
         Value date_result = make_date(1, 1, 1);

@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "host_locale.h"
 #include "handle_fixture.h"
 
 namespace {
@@ -236,7 +237,10 @@ TEST(ValueAsText, RendersEveryType)
         {"binary", binary_value(bytes, 2), "B'0AFF'"},
         {"date", date, "{d'2004-06-16'}"},
         {"time", time, "{t'13:47:05'}"},
-        {"timestamp", timestamp_value(2004, 6, 16, 9, 5, 1, 500), "{ts'2004-06-16 09:05:01'}"},
+        {"timestamp", timestamp_value(2004, 6, 16, 9, 5, 1), "{ts'2004-06-16 09:05:01'}"},
+        // The fraction a literal or the server gave is kept.
+        {"timestamp .5", timestamp_value(2004, 6, 16, 9, 5, 1, 500000000), "{ts'2004-06-16 09:05:01.5'}"},
+        {"timestamp 500 ns", timestamp_value(2004, 6, 16, 9, 5, 1, 500), "{ts'2004-06-16 09:05:01.0000005'}"},
         {"NULL literal", null_literal, " NULL "},
         {"bigint", big, "-9223372036854775808"},
         {"year-month interval", interval_value(SQL_IS_YEAR_TO_MONTH, true, {1, 6}, 4, 0),
@@ -286,6 +290,8 @@ TEST(ValueAsTextEx, AffixesAndCompactTimestamps)
         {"date", date, 0, "D<-044-03-15>"},
         {"time", time, 0, "T<23:59:59>"},
         {"timestamp", timestamp_value(2004, 6, 16, 13, 47, 50), 0, "S<2004-06-16 13:47:50>"},
+        {"timestamp with fraction", timestamp_value(2004, 6, 16, 13, 47, 50, 120000000), 0,
+         "S<2004-06-16 13:47:50.12>"},
         {"midnight, not compact", timestamp_value(2004, 6, 16, 0, 0, 0), 0, "S<2004-06-16 00:00:00>"},
         {"midnight, compact", timestamp_value(2004, 6, 16, 0, 0, 0), 1, "S<2004-06-16>"},
         {"time only, compact", timestamp_value(0, 0, 0, 13, 47, 50), 1, "S<13:47:50>"},
@@ -404,6 +410,10 @@ TEST(ValueReaders, EachTypeThroughEachReader)
         {"double beyond int", double_value(1e12), INT32_MAX, 1000000000000LL, 1e12, ""},
         {"string 42abc", string_value("42abc"), 42, 42, 42.0, "42abc"},
         {"string 2.5e3", string_value(" 2.5e3"), 2, 2, 2500.0, " 2.5e3"},
+        {"string 1.5", string_value("1.5"), 1, 1, 1.5, "1.5"},
+        {"string beyond int64", string_value("-99999999999999999999"), INT32_MIN, INT64_MIN, -1e20,
+         "-99999999999999999999"},
+        {"string 1e400", string_value("1e400"), 1, 1, HUGE_VAL, "1e400"},
         {"numeric 12.75", numeric_value("12.75"), 12, 12, 12.75, ""},
         {"bigint 4294967297", bigint_value(4294967297LL), 1, 4294967297LL, 4294967297.0, ""},
         {"null integer", null_of(integer_value(5)), 0, 0, 0.0, ""},
@@ -494,14 +504,9 @@ TEST(ValueBuffers, BufferLengthOfEveryCType)
 
 TEST(ValueNodes, ExtractSelectReadsTheFromList)
 {
-    struct QuerySpec {
-        int32_t kind;
-        void *fields[5];
-    } query{115, {nullptr, nullptr, nullptr, reinterpret_cast<void *>(0xF00), nullptr}};
-    struct Join {
-        int32_t kind;
-        void *fields[8];
-    } join{138, {nullptr, nullptr, nullptr, reinterpret_cast<void *>(0xBAD), nullptr, nullptr, nullptr, &query}};
+    NodeQuerySpec query{NODE_QUERY_SPEC, 0, 0, nullptr, reinterpret_cast<NodeList *>(0xF00), nullptr};
+    NodeQualifiedJoin join{NODE_QUALIFIED_JOIN, nullptr, 0, 0, 0, nullptr, nullptr,
+                           reinterpret_cast<NodeList *>(0xBAD), reinterpret_cast<Node *>(&query)};
     EXPECT_EQ(extract_select(&query), reinterpret_cast<void *>(0xF00));
     EXPECT_EQ(extract_select(&join), reinterpret_cast<void *>(0xF00));
     EXPECT_EQ(extract_select(nullptr), nullptr);
@@ -562,6 +567,8 @@ TEST(CompareValues, SqlOrdering)
     date_a.data.date = SQL_DATE_STRUCT{2004, 6, 16};
     date_b.data.date = SQL_DATE_STRUCT{2004, 6, 17};
     Value nan = double_value(std::nan(""));
+    Value negative_zero = numeric_value("0");
+    negative_zero.data.num.sign = 0; // as a driver might build it
     struct {
         const char *name;
         Value a, b;
@@ -584,6 +591,10 @@ TEST(CompareValues, SqlOrdering)
         {"numeric 1.50 vs 1.5", numeric_value("1.50"), numeric_value("1.5"), 0},
         {"numeric 1.5 vs double 1.5", numeric_value("1.5"), double_value(1.5), 0},
         {"numeric 2 vs double 1.5", numeric_value("2"), double_value(1.5), 1},
+        {"double 1.5 vs '1.5'", double_value(1.5), string_value("1.5"), 0},
+        {"numeric 0 vs -0", numeric_value("0"), numeric_value("-0"), 0},
+        {"numeric -0 vs 0", negative_zero, numeric_value("0"), 0},
+        {"numeric 0 vs double -0.0", numeric_value("0"), double_value(-0.0), 0},
         {"double vs NaN", double_value(1), nan, 0},
         {"NaN vs double", nan, double_value(1), 0},
         {"binary 0102 vs 010200", binary_value(b12, 2), binary_value(b120, 3), 0},

@@ -40,8 +40,10 @@ KV_EXPORT void normalise_interval(int count, int fraction, Value *result);
    untouched. The forms: interval +- interval of the same family (the result's
    interval type covers both); datetime +- interval (datetime first); number
    +- interval (number first, also for interval - number). A NULL operand
-   gives a NULL result (indicator -1). `context` is not used. result may be
-   one of the operands. */
+   gives a NULL result (indicator -1). A datetime sum outside 1 January
+   4713 BC .. 31 December 32767 takes the error exit of `context` with
+   "22008" (with a NULL context the result becomes NULL). result may be one
+   of the operands. */
 KV_EXPORT void interval_operation(Value *left, Value *right, Value *result, EvalContext *context, int op);
 
 /* -1, 0 or 1 as `a` is shorter than, equal to or longer than `b` (signed);
@@ -55,7 +57,9 @@ KV_EXPORT int compare_interval(const Value *a, const Value *b);
    and writes the sum over `result` as a value of the source's type: the
    record is copied (the result keeps its own mem and ref_count) and the
    fields of that type written. A date drops the time of day of the sum; a
-   time wraps at midnight. result may be source. */
+   time wraps at midnight. Months across 1 BC skip the missing year 0. A sum
+   outside 1 January 4713 BC .. 31 December 32767 makes the result NULL
+   (indicator -1). result may be source. */
 KV_EXPORT void timestamp_add(Value *result, const Value *source, int months, int seconds, int fraction);
 
 /* As timestamp_add, but the result is always a timestamp (a date source
@@ -73,7 +77,8 @@ KV_EXPORT void time_add(Value *result, const Value *source, int seconds, int fra
    Written as year, month, day of a date result (type 7); a timestamp result
    gets the date and midnight; from a time source (which has no date) the
    first three fields of the result are set to 0. The result's type is not
-   changed. */
+   changed. A sum outside 1 January 4713 BC .. 31 December 32767 makes the
+   result NULL (indicator -1). */
 KV_EXPORT void date_add(Value *result, const Value *source, int months, int days);
 
 KV_END_DECLS

@@ -56,8 +56,10 @@ KV_EXPORT LongBuffer *allocate_long_buffer(MemHandle *handle, intptr_t caller_wo
 KV_EXPORT LongBuffer *clone_long_buffer(LongBuffer *source, MemHandle *handle);
 
 /* Appends `length` bytes of `data` (SQL_NTS: a terminated string, not allowed
-   for binary buffers). Returns 0, or -1 when not everything was written or
-   the arguments are refused; `length` counts the bytes actually written. */
+   for binary buffers). Returns 0 once the bytes are in the file, or -1 when
+   they could not all be written (a full disk, a file-size limit) or the
+   arguments are refused; a failed append adds nothing to the buffer's
+   `length`. */
 KV_EXPORT int append_to_long_buffer(LongBuffer *buffer, const void *data, int32_t length);
 
 /* Reads the next piece into `destination` (`buffer_length` bytes) with the

@@ -94,11 +94,15 @@ KV_EXPORT void *kv_mem_alloc_ex(MemHandle *handle, uint32_t size, kv_destructor 
 KV_EXPORT void *kv_mem_alloc_node(MemHandle *handle, uint32_t size, int32_t cache_index);
 
 /* Drops one reference to a live block; the last one unlinks it from its owner,
-   runs its destructor and caches or frees it. `handle` is not relied on.
-   NULL is ignored. */
+   runs its destructor and caches or frees it. `handle` is the handle the
+   reference is held on (as given to kv_mem_clone; the owner or NULL for the
+   owner's own references). NULL is ignored. */
 KV_EXPORT void kv_mem_free(MemHandle *handle, void *pointer);
 
-/* Adds one reference to a live block and returns `pointer`. */
+/* Adds one reference, held on `handle`, to a live block and returns
+   `pointer`. Releasing the owner frees a block whose references are all held
+   on the owner (or NULL); one also held on other handles survives, without
+   an owner, until their last kv_mem_free. */
 KV_EXPORT void *kv_mem_clone(MemHandle *handle, void *pointer);
 
 /* Allocation-trace hooks; they do nothing. */

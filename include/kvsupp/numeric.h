@@ -105,8 +105,8 @@ KV_EXPORT int div_numeric(NumericValue *left, const NumericValue *right, EvalCon
    makes the result a non-NULL integer 1 or 0. The operands are not changed
    and may be the result itself. NULL indicators are not looked at. Errors
    take the error exit of `context` (required): "22012" for a division by zero, "22018"
-   for a string operand that is not a number, "22003" for an operand that
-   does not fit a numeric. */
+   for a string operand that is not a number, "22003" for an operand or a
+   result that does not fit a numeric. */
 KV_EXPORT void numeric_operation(const Value *left, const Value *right, Value *result,
                                  EvalContext *context, int operator_code);
 

@@ -29,7 +29,7 @@ struct ErrorHeader {
     int32_t dynamic_function_code; /* SQL_DIAG_DYNAMIC_FUNCTION_CODE; 0 unknown */
     int32_t return_code;           /* SQL_DIAG_RETURNCODE */
     int32_t record_count;          /* SQL_DIAG_NUMBER */
-    int32_t odbc_version;          /* 3: ODBC 3 behaviour; anything else: ODBC 2 */
+    int32_t odbc_version;          /* 3 and above (380 too): ODBC 3 behaviour; below: ODBC 2 */
     MemHandle *mem;                /* handle of the records and their strings */
     ErrorRecord *first_record;
     ErrorRecord *last_record;
@@ -87,18 +87,21 @@ KV_EXPORT void PostDalError(void *driver_record, const char *vendor, int native_
                             const char *sqlstate, const char *message);
 
 /* SQLGetDiagRec: record `record_number` (from 1). `sqlstate` takes 6 bytes;
-   `native_error` and `message_length` may be NULL. Returns 0, 1 (message
-   cut), -1 (record number 0 or negative) or 100 (no such record). */
+   `native_error` and `message_length` (the full length, saturated at 32767)
+   may be NULL. Returns 0, 1 (message cut), -1 (record number 0 or negative)
+   or 100 (no such record). */
 KV_EXPORT int GetDiagRec(ErrorHeader *header, int record_number, char *sqlstate,
                          int32_t *native_error, char *message, int buffer_length,
                          int16_t *message_length);
 
-/* SQLGetDiagField for an application of `odbc_version`. Numeric fields are
-   stored as a 32-bit integer through `value`; text fields are copied with
-   copy_str_buffer into `value` (`buffer_length` bytes), their full length to
-   `string_length` when given. Returns 0, 1 (text cut), -1 (record number
-   negative, 0 for a record field, unknown field, or an ODBC 3 field asked for
-   by another version) or 100 (record number beyond the count). */
+/* SQLGetDiagField for an application of `odbc_version` (2, or 3 and above:
+   SQL_OV_ODBC3_80 is ODBC 3). SQL_DIAG_ROW_COUNT and SQL_DIAG_CURSOR_ROW_COUNT
+   are stored as an SQLLEN through `value`, the other numeric fields as a
+   32-bit integer; text fields are copied with copy_str_buffer into `value`
+   (`buffer_length` bytes), their full length to `string_length` when given
+   (saturated at 32767). Returns 0, 1 (text cut), -1 (record number negative,
+   0 for a record field, unknown field, or an ODBC 3 field asked for by an
+   ODBC 2 application) or 100 (record number beyond the count). */
 KV_EXPORT int GetDiagField(int odbc_version, ErrorHeader *header, int record_number,
                            int field_identifier, void *value, int buffer_length,
                            int16_t *string_length);

@@ -49,22 +49,27 @@ struct IntervalParts {
    block; hexadecimal bytes go to a separate block on the handle. Dates,
    times and timestamps are split into fields without range checks. NULL for
    a code that is no literal kind or a text that does not fit it (too short
-   for its delimiters, a bit other than 0 or 1, a missing separator). */
+   for its delimiters, a bit other than 0 or 1, a hexadecimal string with a
+   character that is no hexadecimal digit, a missing separator). A binary
+   value's length and octet_length are both the number of bytes its digits
+   give. */
 KV_EXPORT Value *MakeLiteral(int code, const char *text, MemHandle *handle);
 
 /* An unsigned number from its integer and fraction digits (either may be NULL
    or empty). Up to 6 digits in each present part give an integer (no
    fraction) or a double; longer ones an exact numeric. Neither part: a value
-   of type 0. */
+   of type 0. NULL when the digits exceed the exact numeric range
+   (2^128 - 1): the literal does not fit. */
 KV_EXPORT Value *MakeNumeric(const char *int_digits, const char *fraction_digits, MemHandle *handle);
 
-/* MakeNumeric that also reports, through `*status` (may be NULL), 0 or -2
-   when the digits exceed the exact numeric range (2^128 - 1); the value is
-   then an exact numeric zero. */
+/* MakeNumeric that also reports, through `*status` (may be NULL), 0, or -2
+   when the digits exceed the exact numeric range (2^128 - 1) and the result
+   is NULL; a NULL result with status 0 means memory ran out. */
 KV_EXPORT Value *MakeNumericEx(const char *int_digits, const char *fraction_digits, MemHandle *handle,
                                int *status);
 
-/* Up to 6 digits: an integer; more: MakeNumeric(digits, NULL, handle). */
+/* Up to 6 digits: an integer; more: MakeNumeric(digits, NULL, handle)
+   (NULL beyond 2^128 - 1). */
 KV_EXPORT Value *MakeInteger(const char *digits, MemHandle *handle);
 
 /* An approximate number read from `text` (decimal, with optional exponent;
@@ -83,7 +88,7 @@ KV_EXPORT Value *MakeLiteralWithPrec(int code, const char *text, int precision, 
 KV_EXPORT NodeParameter *MakeDynamic(int number, MemHandle *handle);
 
 /* `text` as a long integer (leading blanks, optional sign, decimal digits);
-   held at the long range; 0 for NULL. */
+   saturated at the long range in both directions; 0 for NULL. */
 KV_EXPORT long ConvertToInteger(const char *text);
 
 /* The interval literal with `sign` ('-' for negative) and `parts` under

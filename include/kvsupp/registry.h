@@ -9,8 +9,13 @@
 ** section, "key = value" lines are entries: the key is the text before the
 ** first '=' less its trailing blanks (leading blanks stay part of it), the
 ** value starts at the first non-blank after the '='. Section names and keys
-** compare without case; the first matching entry of the first occurrence of
-** a section wins.
+** compare without case; the first entry of the key with a value in the first
+** occurrence of a section that holds any line wins, and without one an entry
+** with an empty value reads as the empty value.
+**
+** Lookups keep the profile read last (a few files, process-wide) and read it
+** again whenever the file's identity, size or change times differ, so a
+** change is always seen; set_config drops it.
 */
 #ifndef KVSUPP_REGISTRY_H
 #define KVSUPP_REGISTRY_H
@@ -70,11 +75,22 @@ KV_EXPORT int get_profile_string(Registry *registry, int mode, const char *secti
                                  const char *default_value, char *buffer, int buffer_length);
 
 /* Rewrites the profile with `key` set to `value` (NULL is "") in `section` of
-   the family `mode`: entries of the section are written as "key = value", a
-   missing key is added at the end of the section, a section that does not
-   exist or holds no line is left alone. The new text replaces the file
-   atomically and the previous text is kept under the path with "~" appended.
-   Returns 0, or -1 with the file unchanged and the reason in registry_error. */
+   the family `mode`. Every line is kept as it is but the entry a lookup of
+   the key finds, which becomes "key = value" (an empty value also drops the
+   section's other entries of the key, which would read instead); a missing
+   key is added at the end of the section (before the next header, followed
+   by an empty line); a section that does not exist or holds no line is left
+   alone. A link is followed: the real file is replaced, atomically, keeping
+   its mode, owner and group, and its previous text is kept beside it with
+   "~" appended. A key that is empty, holds '=' or a line break, starts with
+   '#', a bracket or a blank, or ends with a blank is refused, as are line
+   breaks in the section or value. Returns 0, or -1 with the file unchanged
+   and the reason in registry_error: "Failed to open PATH for input, ..."
+   (reading), "Failed to rename PATH to PATH~, ..." (keeping the backup),
+   "Failed to open PATH for output, ..." (writing the new text). A rewrite
+   by a member of the file's group who may not give the file away keeps the
+   group but not the owner, returns 0 and says so in registry_error; one
+   that could not keep the group either is refused. */
 KV_EXPORT int set_profile_string(Registry *registry, int mode, const char *section, const char *key,
                                  const char *value);
 

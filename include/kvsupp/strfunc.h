@@ -28,13 +28,14 @@ KV_EXPORT int copy_str_buffer(char *dst, int len, int16_t *out, const char *src)
 KV_EXPORT int copy_str_bufferl(char *dst, int32_t len, int32_t *out, const char *src);
 
 /* Copies `src` into 16-bit units, one per source byte (0..255); `len` and
-   `*out` count 16-bit units. Returns 0 or 1. */
+   `*out` count 16-bit units (32-bit, not saturated). Returns 0 or 1. */
 KV_EXPORT int copy_nstr_bufferl(uint16_t *dst, int32_t len, int32_t *out, const char *src);
 
 /* Appends `src` to the terminated string in `dst` (`len` bytes). `*inout` is
-   the running length (required): it grows by the full source length, so after
-   a series of appends it holds the length the caller needs. Returns 0 when
-   the running length plus the source fitted, 1 when the text was cut. */
+   the running length (required): it grows by the full source length
+   (saturated at 32767), so after a series of appends it holds the length the
+   caller needs. Returns 0 when the running length plus the source fitted and
+   every byte was appended, 1 when the text was cut. */
 KV_EXPORT int cat_str_buffer(char *dst, int len, int16_t *inout, const char *src);
 
 /* A copy of `src` allocated on `handle` (the empty string for NULL), or NULL

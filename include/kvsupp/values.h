@@ -149,7 +149,9 @@ KV_EXPORT void *extract_select(void *node);
 #define KV_VALUE_TEXT_SIZE 1024
 
 /* The ODBC text of `value`: quoted strings, B'..' binary, {d'..'}, {t'..'},
-   {ts'..'} and {INTERVAL ..} escapes. Returns `buffer`, or the constant
+   {ts'..'} and {INTERVAL ..} escapes; a timestamp's fraction follows its
+   seconds when it is not zero ({ts'2001-02-03 04:05:06.5'}), as a literal
+   that carried one is read and compared. Returns `buffer`, or the constant
    "NULL" (writing nothing) for a NULL value. A type without a text form
    leaves the buffer as it was. */
 KV_EXPORT const char *value_as_text(const Value *value, char *buffer);
@@ -174,7 +176,10 @@ KV_EXPORT void interval_as_text(const Value *value, char *buffer, int literal);
    that value's ODBC text. Any lengths are handled. */
 KV_EXPORT int compare_values(const Value *a, const Value *b);
 
-/* The same ordering on two flat records, without building values. */
+/* The same ordering on two flat records, without building values. Strings
+   of different lengths compare as if the shorter were padded with blanks,
+   binaries as if padded with zero bytes; no byte past a record's own length
+   is read. */
 KV_EXPORT int compare_dm(const FlatValue *a, const FlatValue *b);
 
 /* Writes `value` into `record` (header and datum; the caller sizes it with
