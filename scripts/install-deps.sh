@@ -7,6 +7,8 @@ packages="cmake g++ make pkg-config googletest libgtest-dev libgmock-dev libbenc
 unixodbc unixodbc-dev odbcinst firebird-dev libfbclient2 firebird3.0-server-core libexpat1-dev"
 # The locale sources localedef reads, for the tests in a decimal-comma locale.
 packages="$packages locales"
+# abidw/abidiff for the recorded interface (abi/libkvsupp.abi).
+packages="$packages abigail-tools"
 
 missing=""
 for p in $packages; do

@@ -27,7 +27,10 @@ readelf -d "$extra" | grep -q 'SONAME.*\[libkvextra.so.1\]' || fail "libkvextra 
 readelf -d "$supp" | grep -q 'NEEDED.*\[libkvextra.so.1\]' || fail "libkvsupp does not record libkvextra"
 readelf -d "$supp" | grep -q 'RUNPATH.*\[\$ORIGIN\]' || fail "libkvsupp RUNPATH is not \$ORIGIN"
 
-exported=$(nm -D --defined-only "$supp" | awk '{print $3}')
+# Every export carries the interface's version, KVSUPP_1.
+unversioned=$(nm -D --defined-only "$supp" | awk '$2 != "A" && $3 !~ /@@KVSUPP_1$/ {print $3}')
+[ -z "$unversioned" ] || fail "exports without the version KVSUPP_1: $unversioned"
+exported=$(nm -D --defined-only "$supp" | awk '$2 != "A" {sub(/@.*/, "", $3); print $3}')
 bad=$(echo "$exported" | grep -E '^_Z|^kv_sys_|^kv_test_|^kv_eval_error' || true)
 [ -z "$bad" ] || fail "internal symbols exported: $bad"
 echo "$exported" | grep -qx map_table || fail "map_table is not exported"
