@@ -10,6 +10,11 @@ packages="$packages locales"
 # abidw/abidiff for the recorded interface (abi/libkvsupp.abi).
 packages="$packages abigail-tools"
 
+# The packaging tools (scripts/package.sh, and the test suite that checks the packages).
+if [ "${1:-}" = --packaging ]; then
+    packages="$packages debhelper dpkg-dev lintian"
+fi
+
 missing=""
 for p in $packages; do
     if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed"; then

@@ -1,9 +1,10 @@
 #!/bin/sh
 # Builds everything with warnings as errors and runs the whole suite twice:
-# a normal build, then an AddressSanitizer + UndefinedBehaviorSanitizer build.
+# a normal build (which also builds and checks the Debian packages), then an
+# AddressSanitizer + UndefinedBehaviorSanitizer build.
 set -eu
 cd "$(dirname "$0")/.."
-scripts/install-deps.sh
+scripts/install-deps.sh --packaging
 
 jobs=$(nproc 2>/dev/null || echo 2)
 
@@ -16,7 +17,7 @@ run_suite() {
 }
 
 echo "== normal build"
-run_suite build/ci-release -DCMAKE_BUILD_TYPE=RelWithDebInfo
+run_suite build/ci-release -DCMAKE_BUILD_TYPE=RelWithDebInfo -DKV_PACKAGE_TESTS=ON
 echo "== AddressSanitizer + UndefinedBehaviorSanitizer build"
 export ASAN_OPTIONS=detect_leaks=1:abort_on_error=1
 export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
