@@ -9,6 +9,8 @@ unixodbc unixodbc-dev odbcinst firebird-dev libfbclient2 firebird3.0-server-core
 packages="$packages locales"
 # abidw/abidiff for the recorded interface (abi/libkvsupp.abi).
 packages="$packages abigail-tools"
+# Doxygen for the API reference (scripts/apidoc.sh).
+packages="$packages doxygen"
 
 # The packaging tools (scripts/package.sh, and the test suite that checks the packages).
 if [ "${1:-}" = --packaging ]; then
