@@ -1,7 +1,8 @@
 #!/bin/sh
 # Builds everything with warnings as errors and runs the whole suite twice:
 # a normal build (which also builds and checks the Debian packages), then an
-# AddressSanitizer + UndefinedBehaviorSanitizer build.
+# AddressSanitizer + UndefinedBehaviorSanitizer build. Between them, fbsetup
+# is built against iODBC and its own tests run.
 set -eu
 cd "$(dirname "$0")/.."
 scripts/install-deps.sh --packaging
@@ -18,6 +19,10 @@ run_suite() {
 
 echo "== normal build"
 run_suite build/ci-release -DCMAKE_BUILD_TYPE=RelWithDebInfo -DKV_PACKAGE_TESTS=ON
+echo "== fbsetup built against iODBC (FBSETUP_ODBC_INSTALLER=iODBC): its own tests"
+cmake -S . -B build/ci-iodbc -DKV_WERROR=ON -DKV_BUILD_BENCH=OFF -DFBSETUP_ODBC_INSTALLER=iODBC
+cmake --build build/ci-iodbc -j "$jobs" --target kvextra kvsupp fbsetup fbsetup_config_dsn fbsetup_create_database
+ctest --test-dir build/ci-iodbc --output-on-failure -R '^(fbsetup_through_iodbc|fbsetup_installed_tree)$'
 echo "== AddressSanitizer + UndefinedBehaviorSanitizer build"
 export ASAN_OPTIONS=detect_leaks=1:abort_on_error=1
 export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
