@@ -23,8 +23,15 @@ if [ -n "$undocumented" ]; then
     echo "$undocumented" | sed "s|^$KV_SOURCE_DIR/||; s/^/  /" >&2
     exit 1
 fi
+# Any other warning is a comment Doxygen could not render as written.
+malformed=$(grep 'warning:' "$log" | grep -v 'is not documented\.$' || true)
+if [ -n "$malformed" ]; then
+    echo "FAIL: Doxygen could not read these comments as written:" >&2
+    echo "$malformed" | sed "s|^$KV_SOURCE_DIR/||; s/^/  /" >&2
+    exit 1
+fi
 # Records and members without a comment of their own are listed in the log,
 # not failed: many are described by their record's comment.
 others=$(grep -c 'warning:' "$log" || true)
-[ "$others" -eq 0 ] || echo "note: $others other Doxygen remarks (records and members without comments) in $log"
+[ "$others" -eq 0 ] || echo "note: $others records and members without a comment of their own: see $log"
 echo "API reference: $KV_APIDOC_DIR/html/index.html"

@@ -1,7 +1,8 @@
 #!/bin/sh
 # The API reference builds from the headers with every exported function
 # documented; in a scratch copy of the tree with one contract comment taken
-# away, the build fails and names that function.
+# away, the build fails and names that function, and with a comment Doxygen
+# cannot read, it fails and points at it.
 # Usage: apidoc_test.sh <source dir>
 set -eu
 source=$1
@@ -23,4 +24,14 @@ if "$work/tree/scripts/apidoc.sh" "$work/bad" >"$work/out" 2>&1; then
     fail "a function without its contract passed"
 fi
 grep -q 'include/kvsupp/list.h:[0-9]*: ListCount$' "$work/out" || { cat "$work/out"; fail "the failure does not name ListCount"; }
-echo "API reference built; a missing contract is named"
+
+# A comment Doxygen cannot read as written fails too, and is pointed at.
+cp "$source/include/kvsupp/list.h" "$work/tree/include/kvsupp/list.h"
+sed -i 's|^/\* Number of items; 0 for NULL. \*/$|/* Number of items; 0 for NULL. @nosuchcommand */|' "$work/tree/include/kvsupp/list.h"
+grep -q 'nosuchcommand' "$work/tree/include/kvsupp/list.h" || fail "the second scratch edit did not apply"
+if "$work/tree/scripts/apidoc.sh" "$work/bad" >"$work/out" 2>&1; then
+    fail "a comment Doxygen cannot read passed"
+fi
+grep -q 'could not read' "$work/out" && grep -q 'include/kvsupp/list.h:[0-9]*: warning:.*nosuchcommand' "$work/out" ||
+    { cat "$work/out"; fail "the failure does not point at the comment"; }
+echo "API reference built; a missing contract is named, a comment Doxygen cannot read is pointed at"
