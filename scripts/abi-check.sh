@@ -62,9 +62,10 @@ if [ $((status & 8)) -ne 0 ] || [ -n "$removed_or_changed" ] ||
    ! grep -q 'changes summary: ' "$report"; then
     cat >&2 <<MSG
 FAIL: an export of libkvsupp disappeared or changed (report above).
-Programs built against KVSUPP_1 would break. Restore the export; a change that
-is really meant needs a new version node in support/kvsupp.map and a new
-baseline (scripts/abi-check.sh --update LIBRARY).
+Programs built against KVSUPP_1 would break: restore the export. A change that
+is meant needs, once KVSUPP_1 is released, a new version node in
+support/kvsupp.map (or a new SONAME), and then a new baseline:
+    scripts/abi-check.sh --update $library
 MSG
     exit 1
 fi
