@@ -239,11 +239,10 @@ void Watchdog::run()
             wake_.wait(lock);
             continue;
         }
-        // check_timeout counts whole seconds: the request is late once the
-        // clock shows the second after the deadline.
-        auto due = std::chrono::system_clock::from_time_t(deadline_ + 1);
-        if (wake_.wait_until(lock, due) == std::cv_status::timeout && deadline_ &&
-            std::chrono::system_clock::now() >= std::chrono::system_clock::from_time_t(deadline_ + 1)) {
+        // check_timeout counts whole seconds with time(), whose clock may
+        // lag the precise one by a tick: wait a little past the second.
+        auto due = std::chrono::system_clock::from_time_t(deadline_ + 1) + std::chrono::milliseconds(20);
+        if (wake_.wait_until(lock, due) == std::cv_status::timeout && deadline_ && std::time(nullptr) > deadline_) {
             deadline_ = 0;
             db_.cancel();
         }

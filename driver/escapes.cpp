@@ -201,7 +201,7 @@ struct LiteralReader {
         for (std::string_view keyword : {"TIMESTAMP", "DATE", "TIME"})
             if (starts_with_word(text, keyword))
                 if (auto s = unquoted(text.substr(keyword.size()))) return datetime(keyword, *s);
-        if (starts_with_word(text, "SQL_TSI_")) return string_value(text);
+        if (text.size() > 8 && text.substr(0, 8) == "SQL_TSI_") return string_value(text);  // an interval keyword
         bool numeric = std::all_of(text.begin(), text.end(), [](char c) {
             return std::isdigit(static_cast<unsigned char>(c)) || c == '.' || c == '-' || c == '+' || c == 'e' || c == 'E';
         });

@@ -5,7 +5,7 @@ set -eu
 
 packages="cmake g++ make pkg-config googletest libgtest-dev libgmock-dev libbenchmark-dev
 unixodbc unixodbc-dev odbcinst firebird-dev libfbclient2 firebird3.0-server-core libexpat1-dev
-locales"
+locales python3-pyodbc"
 
 missing=""
 for p in $packages; do
