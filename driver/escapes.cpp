@@ -311,7 +311,38 @@ constexpr ServerFunction server_functions[] = {
     {"HOUR", "EXTRACT(HOUR FROM $1)"}, {"MINUTE", "EXTRACT(MINUTE FROM $1)"}, {"SECOND", "EXTRACT(SECOND FROM $1)"},
     {"DAYOFWEEK", "(EXTRACT(WEEKDAY FROM $1) + 1)"}, {"DAYOFYEAR", "(EXTRACT(YEARDAY FROM $1) + 1)"},
     {"USER", "CURRENT_USER"}, {"IFNULL", "COALESCE($*)"},
+    {"DAYNAME", "DECODE(EXTRACT(WEEKDAY FROM $1), 0, 'Sunday', 1, 'Monday', 2, 'Tuesday', 3, 'Wednesday', "
+                "4, 'Thursday', 5, 'Friday', 6, 'Saturday')"},
+    {"MONTHNAME", "DECODE(EXTRACT(MONTH FROM $1), 1, 'January', 2, 'February', 3, 'March', 4, 'April', 5, 'May', "
+                  "6, 'June', 7, 'July', 8, 'August', 9, 'September', 10, 'October', 11, 'November', 12, 'December')"},
+    {"QUARTER", "((EXTRACT(MONTH FROM $1) + 2) / 3)"}, {"SPACE", "LPAD('', $1)"},
+    {"REPEAT", "LPAD('', $2 * CHAR_LENGTH($1), $1)"},
 };
+
+// TIMESTAMPADD and TIMESTAMPDIFF on columns: Firebird's DATEADD and
+// DATEDIFF, the interval keyword turned into Firebird's unit (a week is 7
+// days, a quarter 3 months). Fractions of seconds are refused.
+bool translate_interval_function(const std::string &name, const std::vector<std::string_view> &args, std::string &out)
+{
+    if (args.size() != 3) return false;
+    std::string unit(trim(args[0]));
+    for (char &ch : unit) ch = char(std::toupper(static_cast<unsigned char>(ch)));
+    if (unit.rfind("SQL_TSI_", 0) == 0) unit = unit.substr(8);
+    static const std::pair<const char *, const char *> units[] = {
+        {"SECOND", "SECOND"}, {"MINUTE", "MINUTE"}, {"HOUR", "HOUR"}, {"DAY", "DAY"},
+        {"MONTH", "MONTH"}, {"YEAR", "YEAR"}, {"WEEK", "DAY"}, {"QUARTER", "MONTH"}};
+    const char *firebird = nullptr;
+    for (auto [odbc, fb] : units)
+        if (unit == odbc) firebird = fb;
+    if (!firebird) return false;
+    std::string factor = unit == "WEEK" ? "7 * " : unit == "QUARTER" ? "3 * " : "";
+    std::string divisor = unit == "WEEK" ? " / 7" : unit == "QUARTER" ? " / 3" : "";
+    if (name == "TIMESTAMPADD")
+        out = "DATEADD(" + factor + "(" + std::string(args[1]) + ") " + firebird + " TO " + std::string(args[2]) + ")";
+    else
+        out = "(DATEDIFF(" + std::string(firebird) + " FROM " + std::string(args[1]) + " TO " + std::string(args[2]) + ")" + divisor + ")";
+    return true;
+}
 
 // Fills a template with the argument texts.
 std::string fill_template(std::string_view pattern, const std::vector<std::string_view> &args)
@@ -363,6 +394,7 @@ bool translate_function(Statement &stmt, std::string_view body, std::string &out
                 return true;
             }
     }
+    if ((name == "TIMESTAMPADD" || name == "TIMESTAMPDIFF") && translate_interval_function(name, args, out)) return true;
     for (const ServerFunction &f : server_functions)
         if (name == f.odbc) {
             out = fill_template(f.firebird, args);
