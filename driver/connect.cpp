@@ -100,6 +100,9 @@ SQLRETURN attach(Connection &conn)
     if (conn.database_path.empty())
         return post(conn.error_header, "08001", "Client unable to establish connection: no database was given");
     conn.attach.user = attribute(conn, {"UID", "USER"});
+    // USER() of the library reads UID; a user from the data source's User key counts too.
+    if (!conn.attach.user.empty() && !get_attribute_value(&conn.attributes, "UID"))
+        append_pair(&conn.attributes, "UID", conn.attach.user.c_str(), conn.mem);
     conn.attach.password = plain_password(attribute(conn, {"PWD", "PASSWORD"}));
     conn.attach.role = attribute(conn, {"ROLE"});
     conn.attach.charset = attribute(conn, {"CHARSET"});

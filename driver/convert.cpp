@@ -312,6 +312,30 @@ SQLSMALLINT sql_type_of(const fbapi::Field &f)
     }
 }
 
+const char *type_name_of(const fbapi::Field &f)
+{
+    switch (sql_type_of(f)) {
+    case SQL_NUMERIC: return "NUMERIC";
+    case SQL_DECIMAL: return "DECIMAL";
+    case SQL_SMALLINT: return "SMALLINT";
+    case SQL_INTEGER: return "INTEGER";
+    case SQL_BIGINT: return "BIGINT";
+    case SQL_REAL: return "FLOAT";
+    case SQL_DOUBLE: return "DOUBLE PRECISION";
+    case SQL_TYPE_DATE: return "DATE";
+    case SQL_TYPE_TIME: return "TIME";
+    case SQL_TYPE_TIMESTAMP: return "TIMESTAMP";
+    case SQL_CHAR:
+    case SQL_BINARY: return "CHAR";
+    case SQL_VARCHAR:
+    case SQL_VARBINARY: return "VARCHAR";
+    case SQL_LONGVARCHAR: return "BLOB SUB_TYPE TEXT";
+    case SQL_LONGVARBINARY: return "BLOB SUB_TYPE 0";
+    case SQL_BIT: return "BOOLEAN";
+    default: return "";
+    }
+}
+
 SQLULEN column_size_of(const fbapi::Field &f)
 {
     switch (sql_type_of(f)) {

@@ -65,12 +65,8 @@ namespace {
 
 SQLRETURN alloc_environment(SQLHANDLE *out)
 {
-    MemHandle *root = kv_mem_alloc_handle(nullptr);
-    Environment *env = root ? make_record<Environment>(root) : nullptr;
-    if (!env) {
-        kv_mem_release_handle(root);
-        return SQL_ERROR;
-    }
+    Environment *env = make_record<Environment>(nullptr);
+    if (!env) return SQL_ERROR;
     env->kind = KV_KIND_ENVIRONMENT;
     env->odbc_version = SQL_OV_ODBC3;
     env->error_header = CreateErrorHeader(env->mem, env);
@@ -113,16 +109,15 @@ SQLRETURN free_statement_handle(Statement *stmt)
 SQLRETURN free_connection_handle(Connection *conn)
 {
     if (conn->db.attached()) return post(conn->error_header, "HY010", "Function sequence error: still connected");
-    MemHandle *root = conn->env->mem;
-    (void)root;
     kv_mem_release_handle(conn->mem);
     return SQL_SUCCESS;
 }
 
 SQLRETURN free_environment_handle(Environment *env)
 {
-    MemHandle *root = env->mem->parent;
-    kv_mem_release_handle(root);
+    // The connections' handles hang below the environment's.
+    if (env->mem->children) return post(env->error_header, "HY010", "Function sequence error: connections remain");
+    kv_mem_release_handle(env->mem);
     return SQL_SUCCESS;
 }
 
@@ -174,9 +169,13 @@ KVFB_API SQLRETURN SQL_API SQLFreeHandle(SQLSMALLINT type, SQLHANDLE handle)
 {
     KVFB_TRACE("SQLFreeHandle(%i, %p)", type, handle);
     switch (type) {
-    case SQL_HANDLE_ENV:
-        if (!environment(handle)) return SQL_INVALID_HANDLE;
-        return KVFB_LEAVE(nullptr, "SQLFreeHandle", free_environment_handle(environment(handle)));
+    case SQL_HANDLE_ENV: {
+        Environment *env = environment(handle);
+        if (!env) return SQL_INVALID_HANDLE;
+        SetupErrorHeader(env->error_header, 0);
+        SQLRETURN rc = free_environment_handle(env);
+        return KVFB_LEAVE(rc == SQL_SUCCESS ? nullptr : env->error_header, "SQLFreeHandle", rc);
+    }
     case SQL_HANDLE_DBC: {
         Connection *conn = connection(handle);
         if (!conn) return SQL_INVALID_HANDLE;

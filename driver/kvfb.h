@@ -175,6 +175,7 @@ SQLRETURN deliver(Statement &stmt, SQLUSMALLINT column, const Value *value, SQLS
 // Sets Firebird parameter `index` from the application's bound parameter.
 SQLRETURN bind_parameter_value(Statement &stmt, size_t index);
 SQLSMALLINT sql_type_of(const fbapi::Field &field);
+const char *type_name_of(const fbapi::Field &field);  // Firebird's name, for SQL_DESC_TYPE_NAME
 SQLULEN column_size_of(const fbapi::Field &field);
 SQLSMALLINT decimal_digits_of(const fbapi::Field &field);
 SQLLEN display_size_of(const fbapi::Field &field);

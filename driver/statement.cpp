@@ -245,10 +245,10 @@ SQLRETURN column_attribute(Statement &stmt, SQLUSMALLINT column, SQLUSMALLINT fi
     case SQL_DESC_BASE_TABLE_NAME: string = f.relation.c_str(); break;
     case SQL_DESC_SCHEMA_NAME:
     case SQL_DESC_CATALOG_NAME: string = ""; break;
-    case SQL_DESC_TYPE_NAME: string = ""; break;
+    case SQL_DESC_TYPE_NAME: string = type_name_of(f); break;
     case SQL_DESC_LITERAL_PREFIX:
     case SQL_DESC_LITERAL_SUFFIX: string = (type == SQL_CHAR || type == SQL_VARCHAR || type == SQL_LONGVARCHAR) ? "'" : ""; break;
-    case SQL_DESC_LOCAL_TYPE_NAME: string = ""; break;
+    case SQL_DESC_LOCAL_TYPE_NAME: string = type_name_of(f); break;
     case SQL_DESC_TYPE: n = type >= SQL_TYPE_DATE && type <= SQL_TYPE_TIMESTAMP ? SQL_DATETIME : type; break;
     case SQL_DESC_CONCISE_TYPE: n = type; break;
     case SQL_DESC_LENGTH:
