@@ -117,6 +117,7 @@ extern "C" {
 KVFB_API SQLRETURN SQL_API SQLTables(SQLHSTMT handle, SQLCHAR *, SQLSMALLINT, SQLCHAR *, SQLSMALLINT, SQLCHAR *table,
                                      SQLSMALLINT table_length, SQLCHAR *types, SQLSMALLINT types_length)
 {
+    KVFB_SERIALISE;
     Statement *stmt = statement(handle);
     if (!stmt) return SQL_INVALID_HANDLE;
     SetupErrorHeader(stmt->error_header, 0);
@@ -128,6 +129,7 @@ KVFB_API SQLRETURN SQL_API SQLTables(SQLHSTMT handle, SQLCHAR *, SQLSMALLINT, SQ
 KVFB_API SQLRETURN SQL_API SQLColumns(SQLHSTMT handle, SQLCHAR *, SQLSMALLINT, SQLCHAR *, SQLSMALLINT, SQLCHAR *table,
                                       SQLSMALLINT table_length, SQLCHAR *column, SQLSMALLINT column_length)
 {
+    KVFB_SERIALISE;
     Statement *stmt = statement(handle);
     if (!stmt) return SQL_INVALID_HANDLE;
     SetupErrorHeader(stmt->error_header, 0);

@@ -261,6 +261,7 @@ extern "C" {
 KVFB_API SQLRETURN SQL_API SQLConnect(SQLHDBC handle, SQLCHAR *dsn, SQLSMALLINT dsn_length, SQLCHAR *user,
                                       SQLSMALLINT user_length, SQLCHAR *password, SQLSMALLINT password_length)
 {
+    KVFB_SERIALISE;
     Connection *conn = connection(handle);
     if (!conn) return SQL_INVALID_HANDLE;
     SetupErrorHeader(conn->error_header, 0);
@@ -286,6 +287,7 @@ KVFB_API SQLRETURN SQL_API SQLDriverConnect(SQLHDBC handle, SQLHWND, SQLCHAR *in
                                             SQLCHAR *out, SQLSMALLINT out_max, SQLSMALLINT *out_length,
                                             SQLUSMALLINT completion)
 {
+    KVFB_SERIALISE;
     Connection *conn = connection(handle);
     if (!conn) return SQL_INVALID_HANDLE;
     SetupErrorHeader(conn->error_header, 0);
@@ -302,6 +304,7 @@ KVFB_API SQLRETURN SQL_API SQLDriverConnect(SQLHDBC handle, SQLHWND, SQLCHAR *in
 
 KVFB_API SQLRETURN SQL_API SQLDisconnect(SQLHDBC handle)
 {
+    KVFB_SERIALISE;
     Connection *conn = connection(handle);
     if (!conn) return SQL_INVALID_HANDLE;
     SetupErrorHeader(conn->error_header, 0);
@@ -326,6 +329,7 @@ KVFB_API SQLRETURN SQL_API SQLDisconnect(SQLHDBC handle)
 
 KVFB_API SQLRETURN SQL_API SQLEndTran(SQLSMALLINT type, SQLHANDLE handle, SQLSMALLINT completion)
 {
+    KVFB_SERIALISE;
     KVFB_TRACE("SQLEndTran(%i, %p, %i)", type, handle, completion);
     if (type == SQL_HANDLE_ENV) {
         Environment *env = environment(handle);

@@ -10,6 +10,11 @@
 
 #define KVFB_API __attribute__((visibility("default")))
 
+// libkvsupp is single-threaded (its block caches and trace state are
+// process-wide and unlocked), so every entry point but SQLCancel holds this
+// lock for the whole call: calls on different connections take turns.
+#define KVFB_SERIALISE std::lock_guard<std::recursive_mutex> kvfb_serialised_(kvfb::library_lock())
+
 // One trace line at the start of a call, when the data source turned tracing on.
 #define KVFB_TRACE(...) log_message(__FILE__, __LINE__, kvfb::trace_calls, __VA_ARGS__)
 
@@ -18,6 +23,12 @@
     kvfb::traced_exit(kvfb::finish((header), (__VA_ARGS__)), __FILE__, __LINE__, name " = %e")
 
 namespace kvfb {
+
+inline std::recursive_mutex &library_lock()
+{
+    static std::recursive_mutex lock;
+    return lock;
+}
 
 inline Environment *environment(SQLHANDLE handle)
 {

@@ -146,6 +146,7 @@ extern "C" {
 
 KVFB_API SQLRETURN SQL_API SQLAllocHandle(SQLSMALLINT type, SQLHANDLE input, SQLHANDLE *output)
 {
+    KVFB_SERIALISE;
     KVFB_TRACE("SQLAllocHandle(%i, %p, %p)", type, input, static_cast<void *>(output));
     if (!output) return SQL_ERROR;
     *output = SQL_NULL_HANDLE;
@@ -167,6 +168,7 @@ KVFB_API SQLRETURN SQL_API SQLAllocHandle(SQLSMALLINT type, SQLHANDLE input, SQL
 
 KVFB_API SQLRETURN SQL_API SQLFreeHandle(SQLSMALLINT type, SQLHANDLE handle)
 {
+    KVFB_SERIALISE;
     KVFB_TRACE("SQLFreeHandle(%i, %p)", type, handle);
     switch (type) {
     case SQL_HANDLE_ENV: {
@@ -192,6 +194,7 @@ KVFB_API SQLRETURN SQL_API SQLFreeHandle(SQLSMALLINT type, SQLHANDLE handle)
 
 KVFB_API SQLRETURN SQL_API SQLSetEnvAttr(SQLHENV handle, SQLINTEGER attribute, SQLPOINTER value, SQLINTEGER)
 {
+    KVFB_SERIALISE;
     KVFB_TRACE("SQLSetEnvAttr(%p, %I)", handle, attribute);
     Environment *env = environment(handle);
     if (!env) return SQL_INVALID_HANDLE;
@@ -214,6 +217,7 @@ KVFB_API SQLRETURN SQL_API SQLSetEnvAttr(SQLHENV handle, SQLINTEGER attribute, S
 KVFB_API SQLRETURN SQL_API SQLGetEnvAttr(SQLHENV handle, SQLINTEGER attribute, SQLPOINTER value, SQLINTEGER,
                                          SQLINTEGER *length)
 {
+    KVFB_SERIALISE;
     KVFB_TRACE("SQLGetEnvAttr(%p, %I)", handle, attribute);
     Environment *env = environment(handle);
     if (!env) return SQL_INVALID_HANDLE;
@@ -234,6 +238,7 @@ KVFB_API SQLRETURN SQL_API SQLGetDiagRec(SQLSMALLINT type, SQLHANDLE handle, SQL
                                          SQLINTEGER *native, SQLCHAR *message, SQLSMALLINT buffer_length,
                                          SQLSMALLINT *text_length)
 {
+    KVFB_SERIALISE;
     ErrorHeader *header = header_of(type, handle);
     if (!header) return SQL_INVALID_HANDLE;
     if (buffer_length < 0) return SQL_ERROR;
@@ -252,6 +257,7 @@ KVFB_API SQLRETURN SQL_API SQLGetDiagRec(SQLSMALLINT type, SQLHANDLE handle, SQL
 KVFB_API SQLRETURN SQL_API SQLGetDiagField(SQLSMALLINT type, SQLHANDLE handle, SQLSMALLINT record, SQLSMALLINT field,
                                            SQLPOINTER value, SQLSMALLINT buffer_length, SQLSMALLINT *text_length)
 {
+    KVFB_SERIALISE;
     ErrorHeader *header = header_of(type, handle);
     if (!header) return SQL_INVALID_HANDLE;
     // Row counts and the cursor row count are SQLLEN wide; the library stores 32 bits.
@@ -268,6 +274,7 @@ KVFB_API SQLRETURN SQL_API SQLGetDiagField(SQLSMALLINT type, SQLHANDLE handle, S
 
 KVFB_API SQLRETURN SQL_API SQLSetConnectAttr(SQLHDBC handle, SQLINTEGER attribute, SQLPOINTER value, SQLINTEGER)
 {
+    KVFB_SERIALISE;
     KVFB_TRACE("SQLSetConnectAttr(%p, %I)", handle, attribute);
     Connection *conn = connection(handle);
     if (!conn) return SQL_INVALID_HANDLE;
@@ -304,6 +311,7 @@ KVFB_API SQLRETURN SQL_API SQLSetConnectAttr(SQLHDBC handle, SQLINTEGER attribut
 KVFB_API SQLRETURN SQL_API SQLGetConnectAttr(SQLHDBC handle, SQLINTEGER attribute, SQLPOINTER value,
                                              SQLINTEGER buffer_length, SQLINTEGER *length)
 {
+    KVFB_SERIALISE;
     KVFB_TRACE("SQLGetConnectAttr(%p, %I)", handle, attribute);
     Connection *conn = connection(handle);
     if (!conn) return SQL_INVALID_HANDLE;

@@ -290,6 +290,7 @@ extern "C" {
 KVFB_API SQLRETURN SQL_API SQLGetInfo(SQLHDBC handle, SQLUSMALLINT id, SQLPOINTER value, SQLSMALLINT buffer_length,
                                       SQLSMALLINT *length)
 {
+    KVFB_SERIALISE;
     Connection *conn = connection(handle);
     if (!conn) return SQL_INVALID_HANDLE;
     SetupErrorHeader(conn->error_header, 0);
@@ -299,6 +300,7 @@ KVFB_API SQLRETURN SQL_API SQLGetInfo(SQLHDBC handle, SQLUSMALLINT id, SQLPOINTE
 
 KVFB_API SQLRETURN SQL_API SQLGetFunctions(SQLHDBC handle, SQLUSMALLINT id, SQLUSMALLINT *supported)
 {
+    KVFB_SERIALISE;
     Connection *conn = connection(handle);
     if (!conn) return SQL_INVALID_HANDLE;
     SetupErrorHeader(conn->error_header, 0);
@@ -308,6 +310,7 @@ KVFB_API SQLRETURN SQL_API SQLGetFunctions(SQLHDBC handle, SQLUSMALLINT id, SQLU
 
 KVFB_API SQLRETURN SQL_API SQLGetTypeInfo(SQLHSTMT handle, SQLSMALLINT data_type)
 {
+    KVFB_SERIALISE;
     Statement *stmt = statement(handle);
     if (!stmt) return SQL_INVALID_HANDLE;
     SetupErrorHeader(stmt->error_header, 0);
@@ -320,6 +323,7 @@ KVFB_API SQLRETURN SQL_API SQLGetTypeInfo(SQLHSTMT handle, SQLSMALLINT data_type
 KVFB_API SQLRETURN SQL_API SQLNativeSql(SQLHDBC handle, SQLCHAR *in, SQLINTEGER in_length, SQLCHAR *out,
                                         SQLINTEGER out_max, SQLINTEGER *out_length)
 {
+    KVFB_SERIALISE;
     Connection *conn = connection(handle);
     if (!conn) return SQL_INVALID_HANDLE;
     SetupErrorHeader(conn->error_header, 0);

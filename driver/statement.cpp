@@ -417,18 +417,21 @@ extern "C" {
 
 KVFB_API SQLRETURN SQL_API SQLPrepare(SQLHSTMT handle, SQLCHAR *text, SQLINTEGER length)
 {
+    KVFB_SERIALISE;
     STATEMENT_CALL("SQLPrepare", handle, "(%p, %S)", text, length);
     return KVFB_LEAVE(stmt->error_header, "SQLPrepare", prepare_statement(*stmt, input_text(text, length)));
 }
 
 KVFB_API SQLRETURN SQL_API SQLExecute(SQLHSTMT handle)
 {
+    KVFB_SERIALISE;
     STATEMENT_CALL("SQLExecute", handle, "(%p)");
     return KVFB_LEAVE(stmt->error_header, "SQLExecute", execute_statement(*stmt));
 }
 
 KVFB_API SQLRETURN SQL_API SQLExecDirect(SQLHSTMT handle, SQLCHAR *text, SQLINTEGER length)
 {
+    KVFB_SERIALISE;
     STATEMENT_CALL("SQLExecDirect", handle, "(%p, %S)", text, length);
     SQLRETURN rc = prepare_statement(*stmt, input_text(text, length));
     if (rc == SQL_SUCCESS) rc = execute_statement(*stmt);
@@ -437,6 +440,7 @@ KVFB_API SQLRETURN SQL_API SQLExecDirect(SQLHSTMT handle, SQLCHAR *text, SQLINTE
 
 KVFB_API SQLRETURN SQL_API SQLNumResultCols(SQLHSTMT handle, SQLSMALLINT *count)
 {
+    KVFB_SERIALISE;
     STATEMENT_CALL("SQLNumResultCols", handle, "(%p)");
     if (!stmt->prepared) return KVFB_LEAVE(stmt->error_header, "SQLNumResultCols", post(stmt->error_header, "HY010", "Function sequence error"));
     if (count) *count = static_cast<SQLSMALLINT>(stmt->fb.columns().size());
@@ -447,6 +451,7 @@ KVFB_API SQLRETURN SQL_API SQLDescribeCol(SQLHSTMT handle, SQLUSMALLINT column, 
                                           SQLSMALLINT *name_length, SQLSMALLINT *type, SQLULEN *size,
                                           SQLSMALLINT *digits, SQLSMALLINT *nullable)
 {
+    KVFB_SERIALISE;
     STATEMENT_CALL("SQLDescribeCol", handle, "(%p, %u)", int(column));
     return KVFB_LEAVE(stmt->error_header, "SQLDescribeCol",
                       describe_column(*stmt, column, name, name_max, name_length, type, size, digits, nullable));
@@ -455,6 +460,7 @@ KVFB_API SQLRETURN SQL_API SQLDescribeCol(SQLHSTMT handle, SQLUSMALLINT column, 
 KVFB_API SQLRETURN SQL_API SQLColAttribute(SQLHSTMT handle, SQLUSMALLINT column, SQLUSMALLINT field, SQLPOINTER text,
                                            SQLSMALLINT text_max, SQLSMALLINT *text_length, SQLLEN *number)
 {
+    KVFB_SERIALISE;
     STATEMENT_CALL("SQLColAttribute", handle, "(%p, %u, %u)", int(column), int(field));
     return KVFB_LEAVE(stmt->error_header, "SQLColAttribute",
                       column_attribute(*stmt, column, field, text, text_max, text_length, number));
@@ -463,6 +469,7 @@ KVFB_API SQLRETURN SQL_API SQLColAttribute(SQLHSTMT handle, SQLUSMALLINT column,
 KVFB_API SQLRETURN SQL_API SQLBindCol(SQLHSTMT handle, SQLUSMALLINT column, SQLSMALLINT c_type, SQLPOINTER target,
                                       SQLLEN buffer_length, SQLLEN *indicator)
 {
+    KVFB_SERIALISE;
     STATEMENT_CALL("SQLBindCol", handle, "(%p, %u, %i)", int(column), c_type);
     if (column < 1) return KVFB_LEAVE(stmt->error_header, "SQLBindCol", post(stmt->error_header, "07009", "Invalid descriptor index: bookmarks are not supported"));
     if (stmt->bindings.size() < column) stmt->bindings.resize(column);
@@ -472,6 +479,7 @@ KVFB_API SQLRETURN SQL_API SQLBindCol(SQLHSTMT handle, SQLUSMALLINT column, SQLS
 
 KVFB_API SQLRETURN SQL_API SQLFetch(SQLHSTMT handle)
 {
+    KVFB_SERIALISE;
     STATEMENT_CALL("SQLFetch", handle, "(%p)");
     SQLRETURN rc = fetch_row(*stmt);
     if (stmt->rows_fetched_ptr) *stmt->rows_fetched_ptr = SQL_SUCCEEDED(rc) ? 1 : 0;
@@ -481,6 +489,7 @@ KVFB_API SQLRETURN SQL_API SQLFetch(SQLHSTMT handle)
 
 KVFB_API SQLRETURN SQL_API SQLFetchScroll(SQLHSTMT handle, SQLSMALLINT orientation, SQLLEN)
 {
+    KVFB_SERIALISE;
     if (orientation != SQL_FETCH_NEXT) {
         STATEMENT_CALL("SQLFetchScroll", handle, "(%p, %i)", orientation);
         return KVFB_LEAVE(stmt->error_header, "SQLFetchScroll", post(stmt->error_header, "HY106", "Fetch type out of range: the cursor is forward-only"));
@@ -491,6 +500,7 @@ KVFB_API SQLRETURN SQL_API SQLFetchScroll(SQLHSTMT handle, SQLSMALLINT orientati
 KVFB_API SQLRETURN SQL_API SQLGetData(SQLHSTMT handle, SQLUSMALLINT column, SQLSMALLINT c_type, SQLPOINTER target,
                                       SQLLEN buffer_length, SQLLEN *indicator)
 {
+    KVFB_SERIALISE;
     STATEMENT_CALL("SQLGetData", handle, "(%p, %u, %i)", int(column), c_type);
     if (!stmt->has_row) return KVFB_LEAVE(stmt->error_header, "SQLGetData", post(stmt->error_header, "24000", "Invalid cursor state"));
     if (column < 1 || column > stmt->row.size())
@@ -505,6 +515,7 @@ KVFB_API SQLRETURN SQL_API SQLGetData(SQLHSTMT handle, SQLUSMALLINT column, SQLS
 
 KVFB_API SQLRETURN SQL_API SQLRowCount(SQLHSTMT handle, SQLLEN *count)
 {
+    KVFB_SERIALISE;
     STATEMENT_CALL("SQLRowCount", handle, "(%p)");
     if (count) *count = stmt->row_count;
     return KVFB_LEAVE(stmt->error_header, "SQLRowCount", SQL_SUCCESS);
@@ -512,6 +523,7 @@ KVFB_API SQLRETURN SQL_API SQLRowCount(SQLHSTMT handle, SQLLEN *count)
 
 KVFB_API SQLRETURN SQL_API SQLMoreResults(SQLHSTMT handle)
 {
+    KVFB_SERIALISE;
     STATEMENT_CALL("SQLMoreResults", handle, "(%p)");
     close_cursor(*stmt);
     return KVFB_LEAVE(stmt->error_header, "SQLMoreResults", SQL_NO_DATA);
@@ -519,6 +531,7 @@ KVFB_API SQLRETURN SQL_API SQLMoreResults(SQLHSTMT handle)
 
 KVFB_API SQLRETURN SQL_API SQLCloseCursor(SQLHSTMT handle)
 {
+    KVFB_SERIALISE;
     STATEMENT_CALL("SQLCloseCursor", handle, "(%p)");
     if (stmt->state != 3) return KVFB_LEAVE(stmt->error_header, "SQLCloseCursor", post(stmt->error_header, "24000", "Invalid cursor state"));
     return KVFB_LEAVE(stmt->error_header, "SQLCloseCursor", close_cursor(*stmt));
@@ -526,6 +539,7 @@ KVFB_API SQLRETURN SQL_API SQLCloseCursor(SQLHSTMT handle)
 
 KVFB_API SQLRETURN SQL_API SQLFreeStmt(SQLHSTMT handle, SQLUSMALLINT option)
 {
+    KVFB_SERIALISE;
     if (option == SQL_DROP) return SQLFreeHandle(SQL_HANDLE_STMT, handle);
     STATEMENT_CALL("SQLFreeStmt", handle, "(%p, %u)", int(option));
     SQLRETURN rc = SQL_SUCCESS;
@@ -558,6 +572,7 @@ KVFB_API SQLRETURN SQL_API SQLCancel(SQLHSTMT handle)
 
 KVFB_API SQLRETURN SQL_API SQLSetStmtAttr(SQLHSTMT handle, SQLINTEGER attribute, SQLPOINTER value, SQLINTEGER)
 {
+    KVFB_SERIALISE;
     STATEMENT_CALL("SQLSetStmtAttr", handle, "(%p, %I)", attribute);
     return KVFB_LEAVE(stmt->error_header, "SQLSetStmtAttr", set_statement_attribute(*stmt, attribute, value));
 }
@@ -565,18 +580,21 @@ KVFB_API SQLRETURN SQL_API SQLSetStmtAttr(SQLHSTMT handle, SQLINTEGER attribute,
 KVFB_API SQLRETURN SQL_API SQLGetStmtAttr(SQLHSTMT handle, SQLINTEGER attribute, SQLPOINTER value, SQLINTEGER,
                                           SQLINTEGER *length)
 {
+    KVFB_SERIALISE;
     STATEMENT_CALL("SQLGetStmtAttr", handle, "(%p, %I)", attribute);
     return KVFB_LEAVE(stmt->error_header, "SQLGetStmtAttr", get_statement_attribute(*stmt, attribute, value, length));
 }
 
 KVFB_API SQLRETURN SQL_API SQLSetCursorName(SQLHSTMT handle, SQLCHAR *name, SQLSMALLINT length)
 {
+    KVFB_SERIALISE;
     STATEMENT_CALL("SQLSetCursorName", handle, "(%p, %S)", name, SQLINTEGER(length));
     return KVFB_LEAVE(stmt->error_header, "SQLSetCursorName", set_cursor_name(*stmt, input_text(name, length)));
 }
 
 KVFB_API SQLRETURN SQL_API SQLGetCursorName(SQLHSTMT handle, SQLCHAR *name, SQLSMALLINT max, SQLSMALLINT *length)
 {
+    KVFB_SERIALISE;
     STATEMENT_CALL("SQLGetCursorName", handle, "(%p)");
     if (!stmt->cursor_name[0] && generate_cursor_name(stmt) != 0)
         return KVFB_LEAVE(stmt->error_header, "SQLGetCursorName", post(stmt->error_header, "HY001", "Memory allocation error"));
@@ -589,6 +607,7 @@ KVFB_API SQLRETURN SQL_API SQLBindParameter(SQLHSTMT handle, SQLUSMALLINT number
                                             SQLSMALLINT sql_type, SQLULEN size, SQLSMALLINT digits, SQLPOINTER value,
                                             SQLLEN buffer_length, SQLLEN *indicator)
 {
+    KVFB_SERIALISE;
     STATEMENT_CALL("SQLBindParameter", handle, "(%p, %u, %i, %i)", int(number), c_type, sql_type);
     return KVFB_LEAVE(stmt->error_header, "SQLBindParameter",
                       bind_parameter(*stmt, number, io, c_type, sql_type, size, digits, value, buffer_length, indicator));
@@ -596,6 +615,7 @@ KVFB_API SQLRETURN SQL_API SQLBindParameter(SQLHSTMT handle, SQLUSMALLINT number
 
 KVFB_API SQLRETURN SQL_API SQLNumParams(SQLHSTMT handle, SQLSMALLINT *count)
 {
+    KVFB_SERIALISE;
     STATEMENT_CALL("SQLNumParams", handle, "(%p)");
     if (!stmt->prepared) return KVFB_LEAVE(stmt->error_header, "SQLNumParams", post(stmt->error_header, "HY010", "Function sequence error"));
     if (count) *count = static_cast<SQLSMALLINT>(stmt->fb.parameters().size());
@@ -605,6 +625,7 @@ KVFB_API SQLRETURN SQL_API SQLNumParams(SQLHSTMT handle, SQLSMALLINT *count)
 KVFB_API SQLRETURN SQL_API SQLDescribeParam(SQLHSTMT handle, SQLUSMALLINT number, SQLSMALLINT *type, SQLULEN *size,
                                             SQLSMALLINT *digits, SQLSMALLINT *nullable)
 {
+    KVFB_SERIALISE;
     STATEMENT_CALL("SQLDescribeParam", handle, "(%p, %u)", int(number));
     if (!stmt->prepared) return KVFB_LEAVE(stmt->error_header, "SQLDescribeParam", post(stmt->error_header, "HY010", "Function sequence error"));
     if (number < 1 || number > stmt->fb.parameters().size())
@@ -619,12 +640,14 @@ KVFB_API SQLRETURN SQL_API SQLDescribeParam(SQLHSTMT handle, SQLUSMALLINT number
 
 KVFB_API SQLRETURN SQL_API SQLParamData(SQLHSTMT handle, SQLPOINTER *token)
 {
+    KVFB_SERIALISE;
     STATEMENT_CALL("SQLParamData", handle, "(%p)");
     return KVFB_LEAVE(stmt->error_header, "SQLParamData", param_data(*stmt, token));
 }
 
 KVFB_API SQLRETURN SQL_API SQLPutData(SQLHSTMT handle, SQLPOINTER data, SQLLEN length)
 {
+    KVFB_SERIALISE;
     STATEMENT_CALL("SQLPutData", handle, "(%p, %l)", length);
     return KVFB_LEAVE(stmt->error_header, "SQLPutData", put_data(*stmt, data, length));
 }

@@ -164,6 +164,33 @@ class PyodbcTest(unittest.TestCase):
                 b.cursor().execute("UPDATE ACCOUNTS SET BALANCE = 3 WHERE ID = 7")
             self.assertEqual(caught.exception.args[0], "40001")
 
+    def test_connections_in_several_threads(self):
+        # pyodbc lets go of the interpreter lock in each ODBC call, so the
+        # threads' calls reach the driver at the same time.
+        import threading
+        results, errors = [], []
+
+        def work(n):
+            try:
+                with connect() as cnxn:
+                    cur = cnxn.cursor()
+                    for i in range(30):
+                        value = cur.execute("SELECT CAST(? AS INTEGER) * 2, {fn UCASE(CAST(? AS VARCHAR(10)))} FROM RDB$DATABASE",
+                                            n * 100 + i, "x%d" % i).fetchone()
+                        results.append((tuple(value), (2 * (n * 100 + i), "X%d" % i)))
+            except Exception as error:  # reported below, in the main thread
+                errors.append(error)
+
+        threads = [threading.Thread(target=work, args=(n,)) for n in range(4)]
+        for t in threads:
+            t.start()
+        for t in threads:
+            t.join()
+        self.assertEqual(errors, [])
+        self.assertEqual(len(results), 120)
+        for got, expected in results:
+            self.assertEqual(got, expected)
+
     def test_escapes(self):
         with connect() as cnxn:
             cur = cnxn.cursor()
