@@ -109,6 +109,7 @@ SQLRETURN attach(Connection &conn)
     if (conn.attach.charset.empty()) conn.attach.charset = "UTF8";
     std::string dialect = attribute(conn, {"DIALECT"});
     conn.attach.dialect = dialect == "1" ? 1 : 3;
+    conn.attach.connect_timeout = conn.login_timeout;
     std::string txnmode = attribute(conn, {"TXNMODE"});
     conn.transaction.isolation = txnmode == "2" ? 2 : txnmode == "3" ? 3 : 1;
     conn.transaction.read_only = flag_on(attribute(conn, {"READONLY"}).c_str());

@@ -139,10 +139,13 @@ bool Database::attach(const std::string &path, const AttachOptions &options, Err
     add(isc_dpb_password, options.password);
     add(isc_dpb_sql_role_name, options.role);
     add(isc_dpb_lc_ctype, options.charset);
-    dpb += char(isc_dpb_sql_dialect);
-    dpb += char(4);
-    int32_t dialect = options.dialect;
-    dpb.append(reinterpret_cast<const char *>(&dialect), 4);
+    auto add_number = [&dpb](char tag, int32_t value) {
+        dpb += tag;
+        dpb += char(4);
+        dpb.append(reinterpret_cast<const char *>(&value), 4);
+    };
+    add_number(isc_dpb_sql_dialect, options.dialect);
+    if (options.connect_timeout) add_number(isc_dpb_connect_timeout, static_cast<int32_t>(options.connect_timeout));
     ISC_STATUS_ARRAY status = {};
     isc_attach_database(status, 0, path.c_str(), &handle_, static_cast<short>(dpb.size()), dpb.data());
     if (!ok(status, error)) {

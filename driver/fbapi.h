@@ -50,6 +50,7 @@ struct Field {
 struct AttachOptions {
     std::string user, password, role, charset;
     int dialect = 3;
+    unsigned connect_timeout = 0;  // seconds to reach a server; 0 the client's default
 };
 
 struct TransactionOptions {
