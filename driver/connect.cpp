@@ -117,7 +117,7 @@ SQLRETURN attach(Connection &conn)
     if (flag_on(attribute(conn, {"TRACE"}).c_str())) set_trace_mask(get_trace_mask() | trace_calls);
     conn.database = conn.database_path.data();
     fbapi::Error error;
-    if (!conn.db.attach(conn.database_path, conn.attach, error)) return post_firebird(&conn, error);
+    if (!conn.db.attach(conn.database_path, conn.attach, error)) return post_firebird(conn, error);
     conn.attach.password.assign(conn.attach.password.size(), '\0');
     return SQL_SUCCESS;
 }
@@ -190,20 +190,20 @@ const char *sqlstate_of(const fbapi::Error &error)
 
 // --- transactions ----------------------------------------------------------
 
-bool ensure_transaction(Connection &conn, ErrorHeader *header)
+bool ensure_transaction(Statement &stmt)
 {
     fbapi::Error error;
-    if (conn.db.start(conn.transaction, error)) return true;
-    PostError(header, 1, 0, vendor, error.sqlcode, 0, "ISO 9075", sqlstate_of(error), "%s", error.message.c_str());
+    if (stmt.conn->db.start(stmt.conn->transaction, error)) return true;
+    post_firebird(stmt, error);
     return false;
 }
 
-bool autocommit_done(Connection &conn, ErrorHeader *header)
+bool autocommit_done(Statement &stmt)
 {
-    if (!conn.autocommit) return true;
+    if (!stmt.conn->autocommit) return true;
     fbapi::Error error;
-    if (conn.db.commit(true, error)) return true;
-    PostError(header, 1, 0, vendor, error.sqlcode, 0, "ISO 9075", sqlstate_of(error), "%s", error.message.c_str());
+    if (stmt.conn->db.commit(true, error)) return true;
+    post_firebird(stmt, error);
     return false;
 }
 
@@ -321,8 +321,8 @@ KVFB_API SQLRETURN SQL_API SQLDisconnect(SQLHDBC handle)
     }
     fbapi::Error error;
     SQLRETURN rc = SQL_SUCCESS;
-    if (!conn->db.commit(false, error)) rc = post_firebird(conn, error);
-    if (!conn->db.detach(error)) rc = post_firebird(conn, error);
+    if (!conn->db.commit(false, error)) rc = post_firebird(*conn, error);
+    if (!conn->db.detach(error)) rc = post_firebird(*conn, error);
     init_con_str(&conn->attributes);
     conn->database = nullptr;
     return KVFB_LEAVE(conn->error_header, "SQLDisconnect", rc);
@@ -345,7 +345,7 @@ KVFB_API SQLRETURN SQL_API SQLEndTran(SQLSMALLINT type, SQLHANDLE handle, SQLSMA
     for (Statement *stmt : conn->statements) close_cursor(*stmt);
     fbapi::Error error;
     bool ok = completion == SQL_COMMIT ? conn->db.commit(false, error) : conn->db.rollback(error);
-    return KVFB_LEAVE(conn->error_header, "SQLEndTran", ok ? SQL_SUCCESS : post_firebird(conn, error));
+    return KVFB_LEAVE(conn->error_header, "SQLEndTran", ok ? SQL_SUCCESS : post_firebird(*conn, error));
 }
 
 } // extern "C"

@@ -455,7 +455,7 @@ SQLRETURN load_long(Statement &stmt, SQLUSMALLINT column, Value *v)
             appended = appended && append_to_long_buffer(buffer, piece, static_cast<int32_t>(bytes)) == 0;
         },
         error);
-    if (!read) return post_firebird(&stmt, error);
+    if (!read) return post_firebird(stmt, error);
     if (!appended || rewind_long_buffer(buffer) != 0) return post(stmt.error_header, "HY000", "Long data could not be written to its temporary file");
     v->long_buffer = buffer;
     return SQL_SUCCESS;
@@ -480,13 +480,18 @@ SQLRETURN hand_out(Statement &stmt, PieceState &piece, SQLPOINTER target, SQLLEN
     if (piece.done) return SQL_NO_DATA;
     size_t remaining = piece.text.size() - piece.offset;
     if (indicator) *indicator = SQLLEN(remaining);
-    size_t room = buffer_length > 0 ? size_t(buffer_length) : 0;
-    size_t fits = room >= terminator ? (room - terminator) / unit * unit : 0;
-    size_t n = std::min(remaining, fits);
-    if (target && room >= terminator) {
-        std::memcpy(target, piece.text.data() + piece.offset, n);
+    size_t room = buffer_length > 0 ? size_t(std::min<SQLLEN>(buffer_length, INT32_MAX)) : 0;
+    size_t n = std::min(remaining, room >= terminator ? (room - terminator) / unit * unit : 0);
+    const char *rest = piece.text.c_str() + piece.offset;
+    if (target && terminator == 1 && std::memchr(rest, '\0', remaining) == nullptr) {
+        // Character data: the library's copy rules (cut to fit, terminated).
+        int32_t full = 0;
+        copy_str_bufferl(static_cast<char *>(target), static_cast<int32_t>(room), &full, rest);
+    } else if (target && room >= terminator) {
+        std::memcpy(target, rest, n);
         std::memset(static_cast<char *>(target) + n, 0, terminator);
     }
+    if (!target) n = 0;  // nothing handed out: the next call starts at the same place
     piece.offset += n;
     if (n < remaining) {
         warn(stmt.error_header, "01004", "String data, right truncated");
@@ -691,7 +696,7 @@ SQLRETURN set_bytes(Statement &stmt, size_t index, const char *data, size_t byte
     if (described.kind == fbapi::Kind::blob || bytes > longest_text_parameter) {
         char id[8];
         fbapi::Error error;
-        if (!stmt.conn->db.write_blob(data, bytes, id, error)) return post_firebird(&stmt, error);
+        if (!stmt.conn->db.write_blob(data, bytes, id, error)) return post_firebird(stmt, error);
         stmt.fb.set_parameter(index, fbapi::Kind::blob, id, sizeof id);
         return SQL_SUCCESS;
     }

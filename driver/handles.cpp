@@ -36,13 +36,15 @@ void warn(ErrorHeader *header, const char *sqlstate, std::string_view message)
     PostError(header, 2, 0, vendor, 0, 0, "ODBC 3.0", sqlstate, "%.*s", int(message.size()), message.data());
 }
 
-SQLRETURN post_firebird(void *record, const fbapi::Error &error)
+SQLRETURN post_firebird(Statement &stmt, const fbapi::Error &error)
 {
-    auto *head = static_cast<DriverHandle *>(record);
-    ErrorHeader *header = head->kind == KV_KIND_STATEMENT    ? static_cast<DriverStatement *>(record)->error_header
-                          : head->kind == KV_KIND_CONNECTION ? static_cast<DriverConnection *>(record)->error_header
-                                                             : static_cast<DriverEnvironment *>(record)->error_header;
-    PostError(header, 1, 0, vendor, error.sqlcode, 0, "ISO 9075", sqlstate_of(error), "%s", error.message.c_str());
+    PostDalError(static_cast<DriverStatement *>(&stmt), vendor, error.sqlcode, sqlstate_of(error), error.message.c_str());
+    return SQL_ERROR;
+}
+
+SQLRETURN post_firebird(Connection &conn, const fbapi::Error &error)
+{
+    PostDalError(static_cast<DriverConnection *>(&conn), vendor, error.sqlcode, sqlstate_of(error), error.message.c_str());
     return SQL_ERROR;
 }
 
@@ -287,7 +289,7 @@ KVFB_API SQLRETURN SQL_API SQLSetConnectAttr(SQLHDBC handle, SQLINTEGER attribut
         // Switching autocommit on commits the transaction in progress.
         if (on && !conn->autocommit && conn->db.in_transaction()) {
             fbapi::Error error;
-            if (!conn->db.commit(false, error)) rc = post_firebird(conn, error);
+            if (!conn->db.commit(false, error)) rc = post_firebird(*conn, error);
         }
         conn->autocommit = on;
         break;

@@ -148,15 +148,17 @@ SQLRETURN traced_exit(SQLRETURN rc, const char *file, int line, const char *form
 SQLRETURN post(ErrorHeader *header, const char *sqlstate, std::string_view message);
 // Posts a warning; the call returns SQL_SUCCESS_WITH_INFO.
 void warn(ErrorHeader *header, const char *sqlstate, std::string_view message);
-// Posts a Firebird failure with the SQLSTATE its codes map to; SQL_ERROR.
-SQLRETURN post_firebird(void *record, const fbapi::Error &error);
+// Posts a Firebird failure (PostDalError) with the SQLSTATE its codes map
+// to and its SQL code as the native error; returns SQL_ERROR.
+SQLRETURN post_firebird(Statement &stmt, const fbapi::Error &error);
+SQLRETURN post_firebird(Connection &conn, const fbapi::Error &error);
 // The SQLSTATE of a Firebird failure (see errors.cpp).
 const char *sqlstate_of(const fbapi::Error &error);
 
 // Starts the connection's transaction when none runs; false after posting.
-bool ensure_transaction(Connection &conn, ErrorHeader *header);
+bool ensure_transaction(Statement &stmt);
 // After a statement in autocommit mode: commits, keeping cursors open.
-bool autocommit_done(Connection &conn, ErrorHeader *header);
+bool autocommit_done(Statement &stmt);
 
 // Statement work shared by the entry points (statement.cpp).
 SQLRETURN prepare_statement(Statement &stmt, std::string_view text);

@@ -61,7 +61,7 @@ SQLRETURN request_failed(Statement &stmt, const fbapi::Error &error)
 {
     stmt.conn->watchdog.disarm();
     if (error.has(335544794 /* isc_cancelled */) && check_timeout(&stmt) != 0) return SQL_ERROR;
-    return post_firebird(&stmt, error);
+    return post_firebird(stmt, error);
 }
 
 void arm_timeout(Statement &stmt)
@@ -73,7 +73,7 @@ void arm_timeout(Statement &stmt)
 
 SQLRETURN run_statement(Statement &stmt)
 {
-    if (!ensure_transaction(*stmt.conn, stmt.error_header)) return SQL_ERROR;
+    if (!ensure_transaction(stmt)) return SQL_ERROR;
     for (size_t i = 0; i < stmt.fb.parameters().size(); ++i)
         if (SQLRETURN rc = bind_parameter_value(stmt, i); rc != SQL_SUCCESS) return rc;
     stmt.state = 2;
@@ -95,7 +95,7 @@ SQLRETURN run_statement(Statement &stmt)
         return SQL_SUCCESS;
     }
     stmt.state = 1;
-    if (!autocommit_done(*stmt.conn, stmt.error_header)) return SQL_ERROR;
+    if (!autocommit_done(stmt)) return SQL_ERROR;
     bool searched = stmt.fb.type() == fbapi::Statement::update || stmt.fb.type() == fbapi::Statement::erase;
     return searched && stmt.row_count == 0 ? SQL_NO_DATA : SQL_SUCCESS;
 }
@@ -124,9 +124,9 @@ SQLRETURN prepare_statement(Statement &stmt, std::string_view text)
     stmt.prepared = stmt.executed = false;
     std::string sql;
     if (!translate_escapes(stmt, text, sql)) return SQL_ERROR;
-    if (!ensure_transaction(*stmt.conn, stmt.error_header)) return SQL_ERROR;
+    if (!ensure_transaction(stmt)) return SQL_ERROR;
     fbapi::Error error;
-    if (!stmt.fb.prepare(sql, stmt.conn->attach.dialect, error)) return post_firebird(&stmt, error);
+    if (!stmt.fb.prepare(sql, stmt.conn->attach.dialect, error)) return post_firebird(stmt, error);
     stmt.sql = std::move(sql);
     stmt.error_header->dynamic_function_code = dynamic_function_code(stmt.fb.type());
     if (SQLRETURN rc = make_row(stmt); rc != SQL_SUCCESS) return rc;
@@ -150,9 +150,9 @@ SQLRETURN run_internal_query(Statement &stmt, const std::string &sql)
 {
     close_cursor(stmt);
     stmt.prepared = false;
-    if (!ensure_transaction(*stmt.conn, stmt.error_header)) return SQL_ERROR;
+    if (!ensure_transaction(stmt)) return SQL_ERROR;
     fbapi::Error error;
-    if (!stmt.fb.prepare(sql, stmt.conn->attach.dialect, error)) return post_firebird(&stmt, error);
+    if (!stmt.fb.prepare(sql, stmt.conn->attach.dialect, error)) return post_firebird(stmt, error);
     stmt.sql = sql;
     if (SQLRETURN rc = make_row(stmt); rc != SQL_SUCCESS) return rc;
     stmt.prepared = true;
@@ -166,8 +166,8 @@ SQLRETURN close_cursor(Statement &stmt)
     if (stmt.state == 3) stmt.state = stmt.prepared ? 1 : 0;
     if (!stmt.fb.has_cursor()) return SQL_SUCCESS;
     fbapi::Error error;
-    if (!stmt.fb.close_cursor(error)) return post_firebird(&stmt, error);
-    return autocommit_done(*stmt.conn, stmt.error_header) ? SQL_SUCCESS : SQL_ERROR;
+    if (!stmt.fb.close_cursor(error)) return post_firebird(stmt, error);
+    return autocommit_done(stmt) ? SQL_SUCCESS : SQL_ERROR;
 }
 
 namespace {
