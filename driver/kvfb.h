@@ -134,7 +134,7 @@ struct Statement : DriverStatement {
     SQLULEN row_array_size = 1;
     SQLLEN row_count = -1;
     PieceState piece;
-    explicit Statement(Connection *c) : conn(c), fb(c->db) {}
+    explicit Statement(Connection *c) : DriverStatement{}, conn(c), fb(c->db) {}
     ~Statement();
 };
 

@@ -221,7 +221,7 @@ TEST_F(Driver, CursorNames)
     SQLAllocHandle(SQL_HANDLE_STMT, dbc, &other);
     SQLCHAR name[64];
     SQLSMALLINT length = 0;
-    ASSERT_EQ(SQLGetCursorName(stmt, name, sizeof name, &length), SQL_SUCCESS);
+    ASSERT_EQ(SQLGetCursorName(stmt, name, sizeof name, &length), SQL_SUCCESS) << first_record(SQL_HANDLE_STMT, stmt).second;
     EXPECT_EQ(std::string(reinterpret_cast<char *>(name)).rfind("SQL_CUR", 0), 0u);
     ASSERT_EQ(SQLSetCursorName(stmt, text("ORDERS_CURSOR"), SQL_NTS), SQL_SUCCESS);
     EXPECT_EQ(SQLSetCursorName(other, text("ORDERS_CURSOR"), SQL_NTS), SQL_ERROR);
