@@ -108,7 +108,6 @@ std::string quote_literal(std::string_view text)
 // --- literals as values -----------------------------------------------------
 
 struct LiteralReader {
-    Statement &stmt;
     MemHandle *mem;
 
     Value *string_value(std::string_view text, int type = VT_STRING)
@@ -262,7 +261,7 @@ bool evaluate_with_library(Statement &stmt, int32_t id, const std::vector<std::s
     if (!entry) return true;
     MemHandle *scratch = kv_mem_alloc_handle(stmt.mem);
     if (!scratch) return post(stmt.error_header, "HY001", "Memory allocation error"), false;
-    LiteralReader reader{stmt, scratch};
+    LiteralReader reader{scratch};
     std::vector<Value *> values;
     for (std::string_view a : args) {
         Value *v = reader.literal(a);

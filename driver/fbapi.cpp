@@ -395,6 +395,13 @@ bool Statement::close_cursor(Error &error)
     return ok(status, error);
 }
 
+bool Statement::name_cursor(const char *name, Error &error)
+{
+    ISC_STATUS_ARRAY status = {};
+    isc_dsql_set_cursor_name(status, &handle_, name, 0);
+    return ok(status, error);
+}
+
 long Statement::affected_rows()
 {
     if (type_ != insert && type_ != update && type_ != erase && type_ != procedure) return -1;

@@ -98,6 +98,8 @@ public:
     // 0 a row, 100 the end, -1 an error.
     int fetch(Error &error);
     bool close_cursor(Error &error);
+    // Names the open cursor, for WHERE CURRENT OF in other statements.
+    bool name_cursor(const char *name, Error &error);
     long affected_rows();     // rows of the last insert, update or delete; -1 otherwise
     Type type() const { return type_; }
     bool has_cursor() const { return cursor_open_; }

@@ -92,6 +92,9 @@ SQLRETURN run_statement(Statement &stmt)
     SetErrorCount(stmt.error_header, static_cast<int>(std::min<SQLLEN>(stmt.row_count, INT32_MAX)));
     if (!stmt.fb.columns().empty()) {
         stmt.state = 3;
+        // The server learns the cursor's name, so WHERE CURRENT OF finds it.
+        if (stmt.cursor_name[0] && stmt.fb.has_cursor() && !stmt.fb.name_cursor(stmt.cursor_name, error))
+            return post_firebird(stmt, error);
         return SQL_SUCCESS;
     }
     stmt.state = 1;

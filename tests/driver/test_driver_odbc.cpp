@@ -228,6 +228,27 @@ TEST_F(Driver, CursorNames)
     EXPECT_EQ(first_record(SQL_HANDLE_STMT, other).first, "3C000");
     SQLGetCursorName(stmt, name, sizeof name, &length);
     EXPECT_STREQ(reinterpret_cast<char *>(name), "ORDERS_CURSOR");
+
+    // A positioned update through the name, from the other statement.
+    exec("DROP TABLE POSITIONED");
+    SQLFreeStmt(stmt, SQL_CLOSE);
+    run("CREATE TABLE POSITIONED (ID INTEGER, NOTE VARCHAR(10))");
+    run("INSERT INTO POSITIONED VALUES (1, 'one')");
+    run("INSERT INTO POSITIONED VALUES (2, 'two')");
+    ASSERT_TRUE(SQL_SUCCEEDED(exec("SELECT ID FROM POSITIONED ORDER BY ID FOR UPDATE")));
+    ASSERT_EQ(SQLFetch(stmt), SQL_SUCCESS);
+    ASSERT_TRUE(SQL_SUCCEEDED(SQLExecDirect(other, text("UPDATE POSITIONED SET NOTE = 'first' WHERE CURRENT OF ORDERS_CURSOR"), SQL_NTS)))
+        << first_record(SQL_HANDLE_STMT, other).second;
+    SQLFreeStmt(stmt, SQL_CLOSE);
+    ASSERT_TRUE(SQL_SUCCEEDED(exec("SELECT NOTE FROM POSITIONED ORDER BY ID")));
+    char note[16];
+    SQLLEN indicator = 0;
+    SQLBindCol(stmt, 1, SQL_C_CHAR, note, sizeof note, &indicator);
+    ASSERT_EQ(SQLFetch(stmt), SQL_SUCCESS);
+    EXPECT_STREQ(note, "first");
+    ASSERT_EQ(SQLFetch(stmt), SQL_SUCCESS);
+    EXPECT_STREQ(note, "two");
+    SQLFreeStmt(stmt, SQL_UNBIND);
     SQLFreeHandle(SQL_HANDLE_STMT, other);
 }
 
