@@ -9,6 +9,7 @@
 */
 #include "entry.h"
 
+#include <fbsetup.h>
 #include <odbcinst.h>
 
 #include <dlfcn.h>
@@ -30,25 +31,28 @@ int installer_lookup(const char *section, const char *key, const char *default_v
     return SQLGetPrivateProfileString(section, key, default_value, buffer, length, file);
 }
 
-// decrypt_pw of fbsetup.so, which lies beside the driver; NULL without it.
-using decrypt_function = char *(*)(const char *, char *);
-decrypt_function find_decrypt_pw()
+// An entry point of fbsetup.so, which lies beside the driver; NULL without it.
+void *setup_symbol(const char *name)
 {
-    static decrypt_function found = [] {
+    static void *library = [] {
         Dl_info self = {};
-        if (!dladdr(reinterpret_cast<void *>(&find_decrypt_pw), &self) || !self.dli_fname) return decrypt_function{};
-        std::string module = (std::filesystem::path(self.dli_fname).parent_path() / "fbsetup.so").string();
-        void *library = dlopen(module.c_str(), RTLD_NOW | RTLD_LOCAL);
-        if (!library) library = dlopen("fbsetup.so", RTLD_NOW | RTLD_LOCAL);
-        return library ? reinterpret_cast<decrypt_function>(dlsym(library, "decrypt_pw")) : decrypt_function{};
+        void *found = nullptr;
+        if (dladdr(reinterpret_cast<void *>(&setup_symbol), &self) && self.dli_fname) {
+            std::string module = (std::filesystem::path(self.dli_fname).parent_path() / "fbsetup.so").string();
+            found = dlopen(module.c_str(), RTLD_NOW | RTLD_LOCAL);
+        }
+        return found ? found : dlopen("fbsetup.so", RTLD_NOW | RTLD_LOCAL);
     }();
-    return found;
+    return library ? dlsym(library, name) : nullptr;
 }
+
+using decrypt_function = char *(*)(const char *, char *);
+using complete_function = int (*)(ConnectInfo *);
 
 std::string plain_password(const std::string &stored)
 {
     if (stored.rfind("KVZ1:", 0) != 0) return stored;
-    decrypt_function decrypt = find_decrypt_pw();
+    auto decrypt = reinterpret_cast<decrypt_function>(setup_symbol("decrypt_pw"));
     if (!decrypt) return stored;
     std::string out(stored.size() + 1, '\0');
     decrypt(stored.c_str(), out.data());
@@ -122,7 +126,38 @@ SQLRETURN attach(Connection &conn)
     return SQL_SUCCESS;
 }
 
-SQLRETURN connect_with_string(Connection &conn, std::string_view text)
+void copy_field(char (&field)[128], const std::string &value) { copy_str_buffer(field, sizeof field, nullptr, value.c_str()); }
+
+// SQLDriverConnect's prompt: fbsetup's dialog (complete_info) shows what
+// the attributes hold and its answers go over them. SQL_NO_DATA after Cancel.
+SQLRETURN prompt(Connection &conn)
+{
+    auto complete = reinterpret_cast<complete_function>(setup_symbol("complete_info"));
+    if (!complete) return post(conn.error_header, "IM008", "Dialog failed: fbsetup.so was not found beside the driver");
+    ConnectInfo info = {};
+    copy_field(info.dsn, conn.dsn);
+    copy_field(info.user, attribute(conn, {"UID", "USER"}));
+    copy_field(info.password, attribute(conn, {"PWD", "PASSWORD"}));
+    copy_field(info.database, attribute(conn, {"DATABASE", "DBNAME"}));
+    copy_field(info.role, attribute(conn, {"ROLE"}));
+    copy_field(info.charset, attribute(conn, {"CHARSET"}));
+    std::string dialect = attribute(conn, {"DIALECT"}), txnmode = attribute(conn, {"TXNMODE"});
+    info.dialect = dialect == "1" ? 1 : 3;
+    info.txnmode = txnmode == "2" ? 2 : txnmode == "3" ? 3 : 1;
+    info.nowait = flag_on(attribute(conn, {"NOWAIT"}).c_str());
+    info.readonly = flag_on(attribute(conn, {"READONLY"}).c_str());
+    if (complete(&info) != 0) return SQL_NO_DATA;
+    const std::pair<const char *, std::string> answers[] = {
+        {"DATABASE", info.database}, {"UID", info.user}, {"PWD", info.password}, {"ROLE", info.role},
+        {"CHARSET", info.charset}, {"DIALECT", std::to_string(info.dialect)}, {"TXNMODE", std::to_string(info.txnmode)},
+        {"NOWAIT", info.nowait ? "1" : "0"}, {"READONLY", info.readonly ? "1" : "0"}};
+    for (const auto &[key, value] : answers)
+        if (append_pair(&conn.attributes, key, value.c_str(), conn.mem) < 0) return post(conn.error_header, "HY001", "Memory allocation error");
+    std::memset(info.password, 0, sizeof info.password);
+    return SQL_SUCCESS;
+}
+
+SQLRETURN connect_with_string(Connection &conn, std::string_view text, SQLUSMALLINT completion = SQL_DRIVER_NOPROMPT)
 {
     if (conn.db.attached()) return post(conn.error_header, "08002", "Connection name in use");
     init_con_str(&conn.attributes);
@@ -132,6 +167,9 @@ SQLRETURN connect_with_string(Connection &conn, std::string_view text)
     conn.dsn = dsn ? dsn : "";
     if (!conn.dsn.empty() && !merge_stored_attributes(conn, conn.dsn))
         return post(conn.error_header, "HY001", "Memory allocation error");
+    bool missing = attribute(conn, {"DATABASE", "DBNAME"}).empty();
+    if (completion == SQL_DRIVER_PROMPT || (missing && completion != SQL_DRIVER_NOPROMPT))
+        if (SQLRETURN rc = prompt(conn); rc != SQL_SUCCESS) return rc;
     return attach(conn);
 }
 
@@ -293,7 +331,7 @@ KVFB_API SQLRETURN SQL_API SQLDriverConnect(SQLHDBC handle, SQLHWND, SQLCHAR *in
     if (!conn) return SQL_INVALID_HANDLE;
     SetupErrorHeader(conn->error_header, 0);
     KVFB_TRACE("SQLDriverConnect(%p, %u)", handle, int(completion));
-    SQLRETURN rc = connect_with_string(*conn, input_text(in, in_length));
+    SQLRETURN rc = connect_with_string(*conn, input_text(in, in_length), completion);
     if (SQL_SUCCEEDED(rc) && (out || out_length)) {
         int32_t needed = 0;
         int cut = generate_connection_string_len(&conn->attributes, reinterpret_cast<char *>(out), out ? out_max : 0, &needed);

@@ -314,6 +314,42 @@ TEST_F(Driver, CompletedConnectionStringAndTransactions)
     SQLFreeHandle(SQL_HANDLE_DBC, second);
 }
 
+// SQLDriverConnect asks fbsetup's dialog (complete_info) for what is
+// missing; its events come from the script named by FBSETUP_EVENTS.
+TEST_F(Driver, DriverConnectPromptsThroughTheSetupDialog)
+{
+    const char *database = std::getenv("KVFB_DATABASE");
+    const char *dir = std::getenv("KVFB_TEST_DIR");
+    ASSERT_TRUE(database && dir);
+    std::string events = std::string(dir) + "/prompt-events";
+    FILE *script = std::fopen(events.c_str(), "w");
+    ASSERT_TRUE(script);
+    std::fprintf(script, "type KVFB-2201 %s\ncommand OK\n", database);
+    std::fclose(script);
+    std::string in = std::string("DRIVER={") + std::getenv("KVFB_DRIVER") + "};UID=SYSDBA";
+
+    struct Case {
+        const char *events;  // NULL: unattended, OK refused without a database, then Cancel
+        SQLRETURN expected;
+    } cases[] = {{events.c_str(), SQL_SUCCESS}, {nullptr, SQL_NO_DATA}};
+    for (const Case &c : cases) {
+        if (c.events) setenv("FBSETUP_EVENTS", c.events, 1);
+        else unsetenv("FBSETUP_EVENTS");
+        SQLHDBC prompted = nullptr;
+        SQLAllocHandle(SQL_HANDLE_DBC, env, &prompted);
+        SQLCHAR out[1024];
+        SQLSMALLINT length = 0;
+        SQLRETURN rc = SQLDriverConnect(prompted, nullptr, text(in.c_str()), SQL_NTS, out, sizeof out, &length, SQL_DRIVER_COMPLETE);
+        EXPECT_EQ(rc, c.expected) << first_record(SQL_HANDLE_DBC, prompted).second;
+        if (SQL_SUCCEEDED(rc)) {
+            EXPECT_NE(std::string(reinterpret_cast<char *>(out)).find(std::string("DATABASE=") + database), std::string::npos) << out;
+            SQLDisconnect(prompted);
+        }
+        SQLFreeHandle(SQL_HANDLE_DBC, prompted);
+    }
+    unsetenv("FBSETUP_EVENTS");
+}
+
 TEST_F(Driver, TypeInfoAndColumnDescriptions)
 {
     ASSERT_TRUE(SQL_SUCCEEDED(SQLGetTypeInfo(stmt, SQL_ALL_TYPES)));
