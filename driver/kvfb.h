@@ -167,14 +167,19 @@ SQLRETURN close_cursor(Statement &stmt);
 // Runs a query the driver made itself (catalog functions) as the statement's result.
 SQLRETURN run_internal_query(Statement &stmt, const std::string &sql);
 
-// Conversions between rows and application buffers (convert.cpp).
+// Rows into Values, texts and descriptions (convert.cpp).
 void column_to_value(const fbapi::Field &field, Value *value);
+std::string value_text(const Value *value);                  // what SQL_C_CHAR receives
+std::string hex(const unsigned char *bytes, size_t n);       // upper-case hexadecimal digits
+int32_t firebird_date(int year, int month, int day);         // days since 1858-11-17
+uint32_t firebird_time(unsigned hour, unsigned minute, unsigned second, uint32_t fraction_ns);
+// Values to the application's buffers (deliver.cpp).
 // Converts `value` to `c_type` into the application's buffer, continuing
 // at `piece` for character and binary data. Posts and returns SQL_ERROR,
 // SQL_SUCCESS_WITH_INFO with 01004 when cut, SQL_NO_DATA when all was read.
 SQLRETURN deliver(Statement &stmt, SQLUSMALLINT column, const Value *value, SQLSMALLINT c_type, SQLPOINTER target,
                   SQLLEN buffer_length, SQLLEN *indicator, PieceState *piece);
-// Sets Firebird parameter `index` from the application's bound parameter.
+// Sets Firebird parameter `index` from the application's bound parameter (parameters.cpp).
 SQLRETURN bind_parameter_value(Statement &stmt, size_t index);
 SQLSMALLINT sql_type_of(const fbapi::Field &field);
 const char *type_name_of(const fbapi::Field &field);  // Firebird's name, for SQL_DESC_TYPE_NAME
