@@ -121,7 +121,6 @@ struct Statement : DriverStatement {
     bool row_mem_used = false;
     Connection *conn = nullptr;
     fbapi::Statement fb;
-    std::string sql;                    // as sent to the server
     bool prepared = false, executed = false, has_row = false;
     std::vector<Value *> row;           // one Value per column, refilled by each fetch
     std::vector<Binding> bindings;

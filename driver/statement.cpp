@@ -130,7 +130,6 @@ SQLRETURN prepare_statement(Statement &stmt, std::string_view text)
     if (!ensure_transaction(stmt)) return SQL_ERROR;
     fbapi::Error error;
     if (!stmt.fb.prepare(sql, stmt.conn->attach.dialect, error)) return post_firebird(stmt, error);
-    stmt.sql = std::move(sql);
     stmt.error_header->dynamic_function_code = dynamic_function_code(stmt.fb.type());
     if (SQLRETURN rc = make_row(stmt); rc != SQL_SUCCESS) return rc;
     if (stmt.params.size() < stmt.fb.parameters().size()) stmt.params.resize(stmt.fb.parameters().size());
@@ -156,7 +155,6 @@ SQLRETURN run_internal_query(Statement &stmt, const std::string &sql)
     if (!ensure_transaction(stmt)) return SQL_ERROR;
     fbapi::Error error;
     if (!stmt.fb.prepare(sql, stmt.conn->attach.dialect, error)) return post_firebird(stmt, error);
-    stmt.sql = sql;
     if (SQLRETURN rc = make_row(stmt); rc != SQL_SUCCESS) return rc;
     stmt.prepared = true;
     return run_statement(stmt);
@@ -166,8 +164,9 @@ SQLRETURN close_cursor(Statement &stmt)
 {
     stmt.has_row = false;
     stmt.piece = {};
-    if (stmt.state == 3) stmt.state = stmt.prepared ? 1 : 0;
-    if (!stmt.fb.has_cursor()) return SQL_SUCCESS;
+    if (stmt.state != 3) return SQL_SUCCESS;
+    // A result ends: a cursor, or the one row of a procedure or RETURNING.
+    stmt.state = stmt.prepared ? 1 : 0;
     fbapi::Error error;
     if (!stmt.fb.close_cursor(error)) return post_firebird(stmt, error);
     return autocommit_done(stmt) ? SQL_SUCCESS : SQL_ERROR;

@@ -151,6 +151,13 @@ class PyodbcTest(unittest.TestCase):
             rows = reader.cursor().execute("SELECT ID, BALANCE FROM ACCOUNTS").fetchall()
             self.assertEqual([tuple(r) for r in rows], [(2, decimal.Decimal("20.25"))])
 
+    def test_returning_is_committed_in_autocommit_mode(self):
+        with connect(autocommit=True) as a, connect() as b:
+            a.cursor().execute("DELETE FROM ACCOUNTS")
+            got = a.cursor().execute("INSERT INTO ACCOUNTS VALUES (9, 9.5) RETURNING ID, BALANCE").fetchone()
+            self.assertEqual(tuple(got), (9, decimal.Decimal("9.50")))
+            self.assertEqual(b.cursor().execute("SELECT COUNT(*) FROM ACCOUNTS WHERE ID = 9").fetchval(), 1)
+
     def test_lock_conflict(self):
         with connect() as a, connect() as b:
             a.cursor().execute("DELETE FROM ACCOUNTS")
