@@ -383,7 +383,7 @@ bool translate_function(Statement &stmt, std::string_view body, std::string &out
         if (type.rfind("SQL_", 0) == 0) type = type.substr(4);
         static const std::pair<const char *, const char *> types[] = {
             {"BIGINT", "BIGINT"}, {"INTEGER", "INTEGER"}, {"SMALLINT", "SMALLINT"}, {"DOUBLE", "DOUBLE PRECISION"},
-            {"FLOAT", "DOUBLE PRECISION"}, {"REAL", "FLOAT"}, {"CHAR", "VARCHAR(32765)"}, {"VARCHAR", "VARCHAR(32765)"},
+            {"FLOAT", "DOUBLE PRECISION"}, {"REAL", "FLOAT"}, {"CHAR", "VARCHAR(8191)"}, {"VARCHAR", "VARCHAR(8191)"},
             {"DATE", "DATE"}, {"TIME", "TIME"}, {"TIMESTAMP", "TIMESTAMP"}, {"TYPE_DATE", "DATE"},
             {"TYPE_TIME", "TIME"}, {"TYPE_TIMESTAMP", "TIMESTAMP"}, {"NUMERIC", "NUMERIC(18,4)"}, {"DECIMAL", "DECIMAL(18,4)"},
             {"BIT", "BOOLEAN"}};

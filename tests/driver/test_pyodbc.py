@@ -43,12 +43,13 @@ class PyodbcTest(unittest.TestCase):
     def setUpClass(cls):
         with connect(autocommit=True) as cnxn:
             cur = cnxn.cursor()
-            for name in ("PYTYPES", "BLOBS", "ACCOUNTS"):
+            for name in ("VIEW PYVIEW", "TABLE PYTYPES", "TABLE BLOBS", "TABLE ACCOUNTS"):
                 try:
-                    cur.execute("DROP TABLE " + name)
+                    cur.execute("DROP " + name)
                 except pyodbc.Error:
                     pass
             cur.execute(TABLE)
+            cur.execute("CREATE VIEW PYVIEW AS SELECT ID, C_VARCHAR FROM PYTYPES")
             cur.execute("CREATE TABLE BLOBS (ID INTEGER, T BLOB SUB_TYPE TEXT, B BLOB SUB_TYPE BINARY)")
             cur.execute("CREATE TABLE ACCOUNTS (ID INTEGER NOT NULL PRIMARY KEY, BALANCE NUMERIC(18,2))")
 
@@ -103,6 +104,8 @@ class PyodbcTest(unittest.TestCase):
             self.assertEqual(tables.get("PYTYPES"), "TABLE")
             self.assertEqual(tables.get("RDB$RELATIONS"), "SYSTEM TABLE")
             self.assertEqual([r.table_name for r in cur.tables(table="PYTYP%", tableType="TABLE")], ["PYTYPES"])
+            self.assertEqual([r.table_name for r in cur.tables(tableType="VIEW")], ["PYVIEW"])
+            self.assertEqual([c.column_name for c in cur.columns(table="PYVIEW")], ["ID", "C_VARCHAR"])
             columns = cur.columns(table="PYTYPES").fetchall()
             self.assertEqual([c.column_name for c in columns][:3], ["ID", "C_SMALLINT", "C_INTEGER"])
             by_name = {c.column_name: c for c in columns}
@@ -203,12 +206,14 @@ class PyodbcTest(unittest.TestCase):
             cur = cnxn.cursor()
             row = cur.execute("SELECT {fn UCASE('abc')}, {d '2024-03-01'}, {fn DAYNAME({d '2024-01-01'})}, "
                               "{fn TIMESTAMPADD(SQL_TSI_DAY, 1, {ts '2024-02-28 10:00:00'})}, "
-                              "{fn LCASE(RDB$RELATION_ID)} FROM RDB$DATABASE").fetchone()
+                              "{fn LCASE(RDB$RELATION_ID)}, {fn CONVERT(RDB$RELATION_ID, SQL_VARCHAR)} "
+                              "FROM RDB$DATABASE").fetchone()
             self.assertEqual(row[0], "ABC")
             self.assertEqual(row[1], datetime.date(2024, 3, 1))
             self.assertEqual(row[2], "Monday")
             self.assertEqual(row[3], datetime.datetime(2024, 2, 29, 10, 0, 0))
-            self.assertEqual(row[4], str(cur.execute("SELECT RDB$RELATION_ID FROM RDB$DATABASE").fetchval()))
+            relation_id = cur.execute("SELECT RDB$RELATION_ID FROM RDB$DATABASE").fetchval()
+            self.assertEqual(row[4:], (str(relation_id), str(relation_id)))
 
 
 if __name__ == "__main__":
