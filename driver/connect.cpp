@@ -175,57 +175,6 @@ SQLRETURN connect_with_string(Connection &conn, std::string_view text, SQLUSMALL
 
 } // namespace
 
-// --- errors ----------------------------------------------------------------
-
-namespace {
-
-// Firebird's error codes (gds numbers) and the SQLSTATE each stands for.
-// The most specific code of a status vector decides: the table is searched
-// in order for the first code the error carries.
-struct StateOfCode {
-    intptr_t code;
-    const char *sqlstate;
-};
-constexpr StateOfCode state_of_code[] = {
-    {335544472, "28000"},  // isc_login: user name and password not defined
-    {335544580, "42S02"},  // isc_dsql_relation_err: table unknown
-    {335544578, "42S22"},  // isc_dsql_field_err: column unknown
-    {335544665, "23000"},  // isc_unique_key_violation
-    {335544349, "23000"},  // isc_no_dup: duplicate in unique index
-    {335544466, "23000"},  // isc_foreign_key
-    {335544347, "23000"},  // isc_not_valid: CHECK or NOT NULL
-    {335544880, "23000"},  // isc_not_valid_for
-    {335544345, "40001"},  // isc_lock_conflict
-    {335544336, "40001"},  // isc_deadlock
-    {335544451, "40001"},  // isc_update_conflict
-    {335544794, "HY008"},  // isc_cancelled
-    {335544721, "08001"},  // isc_network_error: unable to complete network request
-    {335544375, "08001"},  // isc_unavailable
-    {335544344, "08001"},  // isc_io_error: the database file cannot be opened
-    {335544323, "08001"},  // isc_bad_db_format
-    {335544914, "22001"},  // isc_string_truncation
-    {335544321, "22003"},  // isc_arith_except: arithmetic overflow or string truncation
-    {335544334, "22018"},  // isc_convert_error
-    {335544581, "42000"},  // isc_dsql_procedure_err
-    {335544634, "42000"},  // isc_dsql_token_unk_err: token unknown
-    {335544608, "42000"},  // isc_command_end_err: unexpected end of command
-    {335544570, "42000"},  // isc_dsql_command_err
-    {335544569, "42000"},  // isc_dsql_error
-};
-
-} // namespace
-
-const char *sqlstate_of(const fbapi::Error &error)
-{
-    for (const StateOfCode &row : state_of_code)
-        if (error.has(row.code)) {
-            // "arithmetic exception, numeric overflow, or string truncation" names the kind next.
-            if (row.code == 335544321 && error.has(335544914)) return "22001";
-            return row.sqlstate;
-        }
-    return "HY000";
-}
-
 // --- transactions ----------------------------------------------------------
 
 bool ensure_transaction(Statement &stmt)

@@ -3,7 +3,8 @@
 ** its XSQLDA records in byte vectors and its column data in one buffer whose
 ** fields are aligned for their types; parameters get a buffer each, sized
 ** for the value the driver sets, so any type the server can convert from is
-** accepted (the server coerces it to the described type).
+** accepted (the server coerces it to the described type). A failure keeps
+** the status vector's codes, and its SQLSTATE comes from one table of them.
 */
 #include "fbapi.h"
 
@@ -117,6 +118,52 @@ size_t storage_size(const XSQLVAR &var)
 } // namespace
 
 bool Error::has(intptr_t code) const { return std::find(codes.begin(), codes.end(), code) != codes.end(); }
+
+bool Error::cancelled() const { return has(isc_cancelled); }
+
+namespace {
+
+// Firebird's error codes and the SQLSTATE each stands for, most specific
+// first: the first code of the table that the error carries decides.
+struct StateOfCode {
+    ISC_STATUS code;
+    const char *sqlstate;
+};
+constexpr StateOfCode state_of_code[] = {
+    {isc_login, "28000"},                 // user name and password are not defined
+    {isc_dsql_relation_err, "42S02"},     // table unknown
+    {isc_dsql_field_err, "42S22"},        // column unknown
+    {isc_unique_key_violation, "23000"},
+    {isc_no_dup, "23000"},                // duplicate in a unique index
+    {isc_foreign_key, "23000"},
+    {isc_not_valid, "23000"},             // CHECK or NOT NULL
+    {isc_not_valid_for, "23000"},
+    {isc_lock_conflict, "40001"},
+    {isc_deadlock, "40001"},
+    {isc_update_conflict, "40001"},
+    {isc_cancelled, "HY008"},
+    {isc_network_error, "08001"},         // unable to complete network request
+    {isc_unavailable, "08001"},
+    {isc_io_error, "08001"},              // the database file cannot be opened
+    {isc_bad_db_format, "08001"},
+    {isc_string_truncation, "22001"},
+    {isc_arith_except, "22003"},          // arithmetic overflow (truncation is named after it)
+    {isc_convert_error, "22018"},
+    {isc_dsql_procedure_err, "42000"},
+    {isc_dsql_token_unk_err, "42000"},    // token unknown
+    {isc_command_end_err, "42000"},       // unexpected end of command
+    {isc_dsql_command_err, "42000"},
+    {isc_dsql_error, "42000"},
+};
+
+} // namespace
+
+const char *Error::sqlstate() const
+{
+    for (const StateOfCode &row : state_of_code)
+        if (has(row.code)) return row.sqlstate;
+    return "HY000";
+}
 
 Database::~Database()
 {

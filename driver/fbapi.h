@@ -22,6 +22,9 @@ struct Error {
     int sqlcode = 0;
     std::string message;
     bool has(intptr_t code) const;
+    bool cancelled() const;   // the request was cancelled (time-out or SQLCancel)
+    // The SQLSTATE the most specific of the codes stands for; "HY000" for none.
+    const char *sqlstate() const;
 };
 
 // The column and parameter types as the driver needs them.

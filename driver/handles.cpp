@@ -38,13 +38,13 @@ void warn(ErrorHeader *header, const char *sqlstate, std::string_view message)
 
 SQLRETURN post_firebird(Statement &stmt, const fbapi::Error &error)
 {
-    PostDalError(static_cast<DriverStatement *>(&stmt), vendor, error.sqlcode, sqlstate_of(error), error.message.c_str());
+    PostDalError(static_cast<DriverStatement *>(&stmt), vendor, error.sqlcode, error.sqlstate(), error.message.c_str());
     return SQL_ERROR;
 }
 
 SQLRETURN post_firebird(Connection &conn, const fbapi::Error &error)
 {
-    PostDalError(static_cast<DriverConnection *>(&conn), vendor, error.sqlcode, sqlstate_of(error), error.message.c_str());
+    PostDalError(static_cast<DriverConnection *>(&conn), vendor, error.sqlcode, error.sqlstate(), error.message.c_str());
     return SQL_ERROR;
 }
 

@@ -151,8 +151,6 @@ void warn(ErrorHeader *header, const char *sqlstate, std::string_view message);
 // to and its SQL code as the native error; returns SQL_ERROR.
 SQLRETURN post_firebird(Statement &stmt, const fbapi::Error &error);
 SQLRETURN post_firebird(Connection &conn, const fbapi::Error &error);
-// The SQLSTATE of a Firebird failure (see errors.cpp).
-const char *sqlstate_of(const fbapi::Error &error);
 
 // Starts the connection's transaction when none runs; false after posting.
 bool ensure_transaction(Statement &stmt);

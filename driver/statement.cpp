@@ -60,7 +60,7 @@ SQLRETURN make_row(Statement &stmt)
 SQLRETURN request_failed(Statement &stmt, const fbapi::Error &error)
 {
     stmt.conn->watchdog.disarm();
-    if (error.has(335544794 /* isc_cancelled */) && check_timeout(&stmt) != 0) return SQL_ERROR;
+    if (error.cancelled() && check_timeout(&stmt) != 0) return SQL_ERROR;
     return post_firebird(stmt, error);
 }
 
