@@ -196,6 +196,45 @@ TEST_F(Driver, ParametersSentAtExecution)
     EXPECT_EQ(exec("UPDATE DAE SET ID = 6 WHERE ID = 99"), SQL_NO_DATA);
 }
 
+TEST_F(Driver, TypedParametersReachTheColumnsExactly)
+{
+    exec("DROP TABLE TYPED");
+    SQLFreeStmt(stmt, SQL_CLOSE);
+    run("CREATE TABLE TYPED (I INTEGER, B BIGINT, N NUMERIC(18,4), D DOUBLE PRECISION, DT DATE, TS TIMESTAMP, V VARCHAR(20))");
+    SQLINTEGER i = -123456;
+    SQLBIGINT b = -9223372036854775807LL;
+    SQL_NUMERIC_STRUCT n = {};
+    n.precision = 18;
+    n.scale = 4;
+    n.sign = 0;  // -1234.5678 = -12345678 x 10^-4
+    for (uint32_t v = 12345678, k = 0; v; v >>= 8, ++k) n.val[k] = SQLCHAR(v & 0xFF);
+    double d = 0.1;
+    SQL_DATE_STRUCT dt = {1752, 9, 14};
+    SQL_TIMESTAMP_STRUCT ts = {2024, 2, 29, 23, 59, 58, 123400000};
+    char v[] = "O'Brien";
+    ASSERT_TRUE(SQL_SUCCEEDED(SQLPrepare(stmt, text("INSERT INTO TYPED VALUES (?, ?, ?, ?, ?, ?, ?)"), SQL_NTS)));
+    SQLBindParameter(stmt, 1, SQL_PARAM_INPUT, SQL_C_SLONG, SQL_INTEGER, 0, 0, &i, 0, nullptr);
+    SQLBindParameter(stmt, 2, SQL_PARAM_INPUT, SQL_C_SBIGINT, SQL_BIGINT, 0, 0, &b, 0, nullptr);
+    SQLBindParameter(stmt, 3, SQL_PARAM_INPUT, SQL_C_NUMERIC, SQL_NUMERIC, 18, 4, &n, 0, nullptr);
+    SQLBindParameter(stmt, 4, SQL_PARAM_INPUT, SQL_C_DOUBLE, SQL_DOUBLE, 0, 0, &d, 0, nullptr);
+    SQLBindParameter(stmt, 5, SQL_PARAM_INPUT, SQL_C_TYPE_DATE, SQL_TYPE_DATE, 0, 0, &dt, 0, nullptr);
+    SQLBindParameter(stmt, 6, SQL_PARAM_INPUT, SQL_C_TYPE_TIMESTAMP, SQL_TYPE_TIMESTAMP, 24, 4, &ts, 0, nullptr);
+    SQLBindParameter(stmt, 7, SQL_PARAM_INPUT, SQL_C_CHAR, SQL_VARCHAR, 20, 0, v, 0, nullptr);
+    ASSERT_TRUE(SQL_SUCCEEDED(SQLExecute(stmt))) << first_record(SQL_HANDLE_STMT, stmt).second;
+    SQLFreeStmt(stmt, SQL_RESET_PARAMS);
+
+    ASSERT_TRUE(SQL_SUCCEEDED(exec("SELECT I, B, N, D, DT, TS, V FROM TYPED")));
+    ASSERT_EQ(SQLFetch(stmt), SQL_SUCCESS);
+    const char *expected[] = {"-123456", "-9223372036854775807", "-1234.5678", "0.1", "1752-09-14",
+                              "2024-02-29 23:59:58.1234", "O'Brien"};
+    for (SQLUSMALLINT column = 1; column <= 7; ++column) {
+        char got[64];
+        SQLLEN indicator = 0;
+        ASSERT_EQ(SQLGetData(stmt, column, SQL_C_CHAR, got, sizeof got, &indicator), SQL_SUCCESS);
+        EXPECT_STREQ(got, expected[column - 1]) << "column " << column;
+    }
+}
+
 TEST_F(Driver, AnOdbc2ApplicationGetsOdbc2States)
 {
     struct Case {
