@@ -153,7 +153,8 @@ SQLRETURN deliver_long_as_stored(Statement &stmt, Value *v, bool binary, SQLPOIN
     if (!state.long_started) rewind_long_buffer(v->long_buffer);
     state.long_started = true;
     int32_t remaining = 0;
-    auto room = static_cast<int32_t>(std::min<SQLLEN>(buffer_length, INT32_MAX));
+    // No buffer: only the length is asked for.
+    auto room = target ? static_cast<int32_t>(std::clamp<SQLLEN>(buffer_length, 0, INT32_MAX)) : 0;
     int rc = extract_from_long_buffer(v->long_buffer, target, room, &remaining, binary);
     if (indicator) *indicator = remaining;
     if (rc < 0) return post(stmt.error_header, "HY000", "Long data could not be read from its temporary file");
