@@ -54,7 +54,8 @@ void prepare()
     ISC_STATUS_ARRAY status = {};
     isc_db_handle db = 0;
     isc_tr_handle tr = 0;
-    std::string create = "CREATE DATABASE '" + g_database + "' USER 'SYSDBA' PAGE_SIZE 16384 DEFAULT CHARACTER SET UTF8";
+    std::string create =
+        "CREATE DATABASE '" + g_database + "' USER 'SYSDBA' PAGE_SIZE 16384 DEFAULT CHARACTER SET UTF8";
     if (isc_dsql_execute_immediate(status, &db, &tr, 0, create.c_str(), 3, nullptr)) die("create database", status);
     const char *statements[] = {
         "CREATE TABLE ROWS1M (ID INTEGER NOT NULL, NAME VARCHAR(32), AMOUNT NUMERIC(18,4), TS TIMESTAMP)",
@@ -82,7 +83,8 @@ void BM_DsqlDirect(benchmark::State &state)
 {
     ISC_STATUS_ARRAY status = {};
     isc_db_handle db = 0;
-    const char dpb[] = {isc_dpb_version1, isc_dpb_user_name, 6, 'S', 'Y', 'S', 'D', 'B', 'A', isc_dpb_lc_ctype, 4, 'U', 'T', 'F', '8'};
+    const char dpb[] = {
+        isc_dpb_version1, isc_dpb_user_name, 6, 'S', 'Y', 'S', 'D', 'B', 'A', isc_dpb_lc_ctype, 4, 'U', 'T', 'F', '8'};
     if (isc_attach_database(status, 0, g_database.c_str(), &db, sizeof dpb, dpb)) die("attach", status);
     long rows = 0;
     for (auto _ : state) {
@@ -118,8 +120,13 @@ void BM_DsqlDirect(benchmark::State &state)
             std::memcpy(row.amount.val, &magnitude, 8);
             struct tm tm;
             isc_decode_timestamp(reinterpret_cast<ISC_TIMESTAMP *>(buffer[3]), &tm);
-            row.ts = {SQLSMALLINT(tm.tm_year + 1900), SQLUSMALLINT(tm.tm_mon + 1), SQLUSMALLINT(tm.tm_mday),
-                      SQLUSMALLINT(tm.tm_hour), SQLUSMALLINT(tm.tm_min), SQLUSMALLINT(tm.tm_sec), 0};
+            row.ts = {SQLSMALLINT(tm.tm_year + 1900),
+                      SQLUSMALLINT(tm.tm_mon + 1),
+                      SQLUSMALLINT(tm.tm_mday),
+                      SQLUSMALLINT(tm.tm_hour),
+                      SQLUSMALLINT(tm.tm_min),
+                      SQLUSMALLINT(tm.tm_sec),
+                      0};
             benchmark::DoNotOptimize(row);
             ++rows;
         }
@@ -140,7 +147,8 @@ void BM_OdbcBoundFetch(benchmark::State &state)
     SQLAllocHandle(SQL_HANDLE_ENV, SQL_NULL_HANDLE, &env);
     SQLSetEnvAttr(env, SQL_ATTR_ODBC_VERSION, reinterpret_cast<SQLPOINTER>(SQL_OV_ODBC3), 0);
     SQLAllocHandle(SQL_HANDLE_DBC, env, &dbc);
-    if (!SQL_SUCCEEDED(SQLDriverConnect(dbc, nullptr, (SQLCHAR *)"DSN=bench", SQL_NTS, nullptr, 0, nullptr, SQL_DRIVER_NOPROMPT))) {
+    if (!SQL_SUCCEEDED(SQLDriverConnect(dbc, nullptr, (SQLCHAR *)"DSN=bench", SQL_NTS, nullptr, 0, nullptr,
+                                        SQL_DRIVER_NOPROMPT))) {
         state.SkipWithError("cannot connect");
         return;
     }
@@ -179,8 +187,11 @@ void report_pyodbc()
     std::string command = "/usr/bin/python3 -c \"import pyodbc, time\n"
                           "c = pyodbc.connect('DSN=bench')\n"
                           "t = time.perf_counter()\n"
-                          "n = len(c.cursor().execute('" + std::string(kQuery) + "').fetchall())\n"
-                          "print('pyodbc fetchall: %d rows in %.2f s, %.0f rows/s' % (n, time.perf_counter() - t, n / (time.perf_counter() - t)))\"";
+                          "n = len(c.cursor().execute('" +
+                          std::string(kQuery) +
+                          "').fetchall())\n"
+                          "print('pyodbc fetchall: %d rows in %.2f s, %.0f rows/s' % (n, time.perf_counter() - t, n / "
+                          "(time.perf_counter() - t)))\"";
     if (std::system(command.c_str()) != 0) std::printf("pyodbc fetchall: not measured (python3-pyodbc missing?)\n");
 }
 

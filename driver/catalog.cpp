@@ -40,8 +40,10 @@ std::string type_filter(std::string_view types)
         current.clear();
     };
     for (char c : types) {
-        if (c == ',') flush();
-        else current += char(std::toupper(static_cast<unsigned char>(c)));
+        if (c == ',')
+            flush();
+        else
+            current += char(std::toupper(static_cast<unsigned char>(c)));
     }
     flush();
     if (list.empty() || types == "%") return {};
@@ -78,28 +80,34 @@ constexpr const char *columns_inner =
 
 std::string columns_query(std::string_view table, std::string_view column)
 {
-    return std::string("SELECT CAST(NULL AS VARCHAR(31)) AS TABLE_CAT, CAST(NULL AS VARCHAR(31)) AS TABLE_SCHEM, "
-                       "CAST(TNAME AS VARCHAR(31)) AS TABLE_NAME, CAST(CNAME AS VARCHAR(31)) AS COLUMN_NAME, "
-                       "CAST(DT AS SMALLINT) AS DATA_TYPE, "
-                       "CAST(DECODE(DT, -7, 'BOOLEAN', -5, 'BIGINT', -4, 'BLOB SUB_TYPE 0', -3, 'VARCHAR', -2, 'CHAR', "
-                       "  -1, 'BLOB SUB_TYPE TEXT', 1, 'CHAR', 2, 'NUMERIC', 3, 'DECIMAL', 4, 'INTEGER', 5, 'SMALLINT', "
-                       "  7, 'FLOAT', 8, 'DOUBLE PRECISION', 12, 'VARCHAR', 91, 'DATE', 92, 'TIME', 93, 'TIMESTAMP') "
-                       "  AS VARCHAR(31)) AS TYPE_NAME, "
-                       "CAST(CASE WHEN DT IN (2, 3) THEN COALESCE(NULLIF(FPREC, 0), DECODE(FTYPE, 7, 4, 8, 9, 18)) "
-                       "  WHEN DT IN (1, 12) THEN COALESCE(CLEN, FLEN) WHEN DT IN (-2, -3) THEN FLEN "
-                       "  WHEN DT IN (-1, -4) THEN 2147483647 "
-                       "  ELSE DECODE(DT, -7, 1, -5, 19, 4, 10, 5, 5, 7, 7, 8, 15, 91, 10, 92, 8, 93, 24) END AS INTEGER) AS COLUMN_SIZE, "
-                       "CAST(CASE WHEN DT IN (-1, -4) THEN 2147483647 WHEN DT IN (2, 3) THEN COALESCE(NULLIF(FPREC, 0), 18) + 2 "
-                       "  WHEN DT IN (91, 92) THEN 6 WHEN DT = 93 THEN 16 ELSE FLEN END AS INTEGER) AS BUFFER_LENGTH, "
-                       "CAST(CASE WHEN DT IN (2, 3) THEN FSCALE WHEN DT IN (-5, 4, 5) THEN 0 WHEN DT = 93 THEN 4 END AS SMALLINT) AS DECIMAL_DIGITS, "
-                       "CAST(CASE WHEN DT IN (-5, 2, 3, 4, 5) THEN 10 WHEN DT IN (7, 8) THEN 2 END AS SMALLINT) AS NUM_PREC_RADIX, "
-                       "CAST(IIF(COALESCE(NOTNULL, DOMAIN_NOTNULL, 0) = 1, 0, 1) AS SMALLINT) AS NULLABLE, "
-                       "REMARKS, CAST(TRIM(LEADING FROM SUBSTRING(DEF FROM 8)) AS VARCHAR(255)) AS COLUMN_DEF, "
-                       "CAST(IIF(DT > 90, 9, DT) AS SMALLINT) AS SQL_DATA_TYPE, "
-                       "CAST(IIF(DT > 90, DT - 90, NULL) AS SMALLINT) AS SQL_DATETIME_SUB, "
-                       "CAST(CASE WHEN DT IN (1, 12, -2, -3) THEN FLEN WHEN DT IN (-1, -4) THEN 2147483647 END AS INTEGER) AS CHAR_OCTET_LENGTH, "
-                       "CAST(POS + 1 AS INTEGER) AS ORDINAL_POSITION, "
-                       "CAST(IIF(COALESCE(NOTNULL, DOMAIN_NOTNULL, 0) = 1, 'NO', 'YES') AS VARCHAR(3)) AS IS_NULLABLE FROM (") +
+    return std::string(
+               "SELECT CAST(NULL AS VARCHAR(31)) AS TABLE_CAT, CAST(NULL AS VARCHAR(31)) AS TABLE_SCHEM, "
+               "CAST(TNAME AS VARCHAR(31)) AS TABLE_NAME, CAST(CNAME AS VARCHAR(31)) AS COLUMN_NAME, "
+               "CAST(DT AS SMALLINT) AS DATA_TYPE, "
+               "CAST(DECODE(DT, -7, 'BOOLEAN', -5, 'BIGINT', -4, 'BLOB SUB_TYPE 0', -3, 'VARCHAR', -2, 'CHAR', "
+               "  -1, 'BLOB SUB_TYPE TEXT', 1, 'CHAR', 2, 'NUMERIC', 3, 'DECIMAL', 4, 'INTEGER', 5, 'SMALLINT', "
+               "  7, 'FLOAT', 8, 'DOUBLE PRECISION', 12, 'VARCHAR', 91, 'DATE', 92, 'TIME', 93, 'TIMESTAMP') "
+               "  AS VARCHAR(31)) AS TYPE_NAME, "
+               "CAST(CASE WHEN DT IN (2, 3) THEN COALESCE(NULLIF(FPREC, 0), DECODE(FTYPE, 7, 4, 8, 9, 18)) "
+               "  WHEN DT IN (1, 12) THEN COALESCE(CLEN, FLEN) WHEN DT IN (-2, -3) THEN FLEN "
+               "  WHEN DT IN (-1, -4) THEN 2147483647 "
+               "  ELSE DECODE(DT, -7, 1, -5, 19, 4, 10, 5, 5, 7, 7, 8, 15, 91, 10, 92, 8, 93, 24) END AS INTEGER) AS "
+               "COLUMN_SIZE, "
+               "CAST(CASE WHEN DT IN (-1, -4) THEN 2147483647 WHEN DT IN (2, 3) THEN COALESCE(NULLIF(FPREC, 0), 18) + "
+               "2 "
+               "  WHEN DT IN (91, 92) THEN 6 WHEN DT = 93 THEN 16 ELSE FLEN END AS INTEGER) AS BUFFER_LENGTH, "
+               "CAST(CASE WHEN DT IN (2, 3) THEN FSCALE WHEN DT IN (-5, 4, 5) THEN 0 WHEN DT = 93 THEN 4 END AS "
+               "SMALLINT) AS DECIMAL_DIGITS, "
+               "CAST(CASE WHEN DT IN (-5, 2, 3, 4, 5) THEN 10 WHEN DT IN (7, 8) THEN 2 END AS SMALLINT) AS "
+               "NUM_PREC_RADIX, "
+               "CAST(IIF(COALESCE(NOTNULL, DOMAIN_NOTNULL, 0) = 1, 0, 1) AS SMALLINT) AS NULLABLE, "
+               "REMARKS, CAST(TRIM(LEADING FROM SUBSTRING(DEF FROM 8)) AS VARCHAR(255)) AS COLUMN_DEF, "
+               "CAST(IIF(DT > 90, 9, DT) AS SMALLINT) AS SQL_DATA_TYPE, "
+               "CAST(IIF(DT > 90, DT - 90, NULL) AS SMALLINT) AS SQL_DATETIME_SUB, "
+               "CAST(CASE WHEN DT IN (1, 12, -2, -3) THEN FLEN WHEN DT IN (-1, -4) THEN 2147483647 END AS INTEGER) AS "
+               "CHAR_OCTET_LENGTH, "
+               "CAST(POS + 1 AS INTEGER) AS ORDINAL_POSITION, "
+               "CAST(IIF(COALESCE(NOTNULL, DOMAIN_NOTNULL, 0) = 1, 'NO', 'YES') AS VARCHAR(3)) AS IS_NULLABLE FROM (") +
            columns_inner + like("TRIM(RF.RDB$RELATION_NAME)", table) + like("TRIM(RF.RDB$FIELD_NAME)", column) +
            ") ORDER BY 3, 17";
 }

@@ -61,13 +61,13 @@ std::string plain_password(const std::string &stored)
 }
 
 // The data-source keys the driver reads, as fbsetup writes them.
-constexpr std::array stored_keys = {"Database", "User", "Password", "Role", "Charset", "Dialect", "Readonly",
-                                    "Nowait", "Txnmode", "Trace"};
+constexpr std::array stored_keys = {"Database", "User",     "Password", "Role",    "Charset",
+                                    "Dialect",  "Readonly", "Nowait",   "Txnmode", "Trace"};
 
 bool flag_on(const char *text)
 {
-    return text && (!strcasecmp(text, "1") || !strcasecmp(text, "yes") || !strcasecmp(text, "true") ||
-                    !strcasecmp(text, "on"));
+    return text &&
+           (!strcasecmp(text, "1") || !strcasecmp(text, "yes") || !strcasecmp(text, "true") || !strcasecmp(text, "on"));
 }
 
 // The first of `keys` the attributes hold, or "".
@@ -126,7 +126,10 @@ SQLRETURN attach(Connection &conn)
     return SQL_SUCCESS;
 }
 
-void copy_field(char (&field)[128], const std::string &value) { copy_str_buffer(field, sizeof field, nullptr, value.c_str()); }
+void copy_field(char (&field)[128], const std::string &value)
+{
+    copy_str_buffer(field, sizeof field, nullptr, value.c_str());
+}
 
 // SQLDriverConnect's prompt: fbsetup's dialog (complete_info) shows what
 // the attributes hold and its answers go over them. SQL_NO_DATA after Cancel.
@@ -147,12 +150,18 @@ SQLRETURN prompt(Connection &conn)
     info.nowait = flag_on(attribute(conn, {"NOWAIT"}).c_str());
     info.readonly = flag_on(attribute(conn, {"READONLY"}).c_str());
     if (complete(&info) != 0) return SQL_NO_DATA;
-    const std::pair<const char *, std::string> answers[] = {
-        {"DATABASE", info.database}, {"UID", info.user}, {"PWD", info.password}, {"ROLE", info.role},
-        {"CHARSET", info.charset}, {"DIALECT", std::to_string(info.dialect)}, {"TXNMODE", std::to_string(info.txnmode)},
-        {"NOWAIT", info.nowait ? "1" : "0"}, {"READONLY", info.readonly ? "1" : "0"}};
+    const std::pair<const char *, std::string> answers[] = {{"DATABASE", info.database},
+                                                            {"UID", info.user},
+                                                            {"PWD", info.password},
+                                                            {"ROLE", info.role},
+                                                            {"CHARSET", info.charset},
+                                                            {"DIALECT", std::to_string(info.dialect)},
+                                                            {"TXNMODE", std::to_string(info.txnmode)},
+                                                            {"NOWAIT", info.nowait ? "1" : "0"},
+                                                            {"READONLY", info.readonly ? "1" : "0"}};
     for (const auto &[key, value] : answers)
-        if (append_pair(&conn.attributes, key, value.c_str(), conn.mem) < 0) return post(conn.error_header, "HY001", "Memory allocation error");
+        if (append_pair(&conn.attributes, key, value.c_str(), conn.mem) < 0)
+            return post(conn.error_header, "HY001", "Memory allocation error");
     std::memset(info.password, 0, sizeof info.password);
     return SQL_SUCCESS;
 }
@@ -271,9 +280,8 @@ KVFB_API SQLRETURN SQL_API SQLConnect(SQLHDBC handle, SQLCHAR *dsn, SQLSMALLINT 
     return KVFB_LEAVE(conn->error_header, "SQLConnect", connect_with_string(*conn, text));
 }
 
-KVFB_API SQLRETURN SQL_API SQLDriverConnect(SQLHDBC handle, SQLHWND, SQLCHAR *in, SQLSMALLINT in_length,
-                                            SQLCHAR *out, SQLSMALLINT out_max, SQLSMALLINT *out_length,
-                                            SQLUSMALLINT completion)
+KVFB_API SQLRETURN SQL_API SQLDriverConnect(SQLHDBC handle, SQLHWND, SQLCHAR *in, SQLSMALLINT in_length, SQLCHAR *out,
+                                            SQLSMALLINT out_max, SQLSMALLINT *out_length, SQLUSMALLINT completion)
 {
     KVFB_SERIALISE;
     Connection *conn = connection(handle);
@@ -283,7 +291,8 @@ KVFB_API SQLRETURN SQL_API SQLDriverConnect(SQLHDBC handle, SQLHWND, SQLCHAR *in
     SQLRETURN rc = connect_with_string(*conn, input_text(in, in_length), completion);
     if (SQL_SUCCEEDED(rc) && (out || out_length)) {
         int32_t needed = 0;
-        int cut = generate_connection_string_len(&conn->attributes, reinterpret_cast<char *>(out), out ? out_max : 0, &needed);
+        int cut = generate_connection_string_len(&conn->attributes, reinterpret_cast<char *>(out), out ? out_max : 0,
+                                                 &needed);
         if (out_length) *out_length = static_cast<SQLSMALLINT>(std::min<int32_t>(needed, 32767));
         if (cut == 1 && out) warn(conn->error_header, "01004", "String data, right truncated");
     }
@@ -297,14 +306,17 @@ KVFB_API SQLRETURN SQL_API SQLDisconnect(SQLHDBC handle)
     if (!conn) return SQL_INVALID_HANDLE;
     SetupErrorHeader(conn->error_header, 0);
     KVFB_TRACE("SQLDisconnect(%p)", handle);
-    if (!conn->db.attached()) return KVFB_LEAVE(conn->error_header, "SQLDisconnect", post(conn->error_header, "08003", "Connection not open"));
+    if (!conn->db.attached())
+        return KVFB_LEAVE(conn->error_header, "SQLDisconnect",
+                          post(conn->error_header, "08003", "Connection not open"));
     if (!conn->autocommit && conn->db.in_transaction())
-        return KVFB_LEAVE(conn->error_header, "SQLDisconnect", post(conn->error_header, "25000", "Invalid transaction state"));
+        return KVFB_LEAVE(conn->error_header, "SQLDisconnect",
+                          post(conn->error_header, "25000", "Invalid transaction state"));
     conn->watchdog.disarm();
     while (!conn->statements.empty()) {
         Statement *stmt = conn->statements.back();
         close_cursor(*stmt);
-        kv_mem_release_handle(stmt->mem);  // its destructor leaves the list
+        kv_mem_release_handle(stmt->mem); // its destructor leaves the list
     }
     fbapi::Error error;
     SQLRETURN rc = SQL_SUCCESS;
@@ -321,15 +333,17 @@ KVFB_API SQLRETURN SQL_API SQLEndTran(SQLSMALLINT type, SQLHANDLE handle, SQLSMA
     KVFB_TRACE("SQLEndTran(%i, %p, %i)", type, handle, completion);
     if (type == SQL_HANDLE_ENV) {
         Environment *env = environment(handle);
-        return env ? SQL_SUCCESS : SQL_INVALID_HANDLE;  // the driver manager ends each connection's
+        return env ? SQL_SUCCESS : SQL_INVALID_HANDLE; // the driver manager ends each connection's
     }
     Connection *conn = type == SQL_HANDLE_DBC ? connection(handle) : nullptr;
     if (!conn) return SQL_INVALID_HANDLE;
     SetupErrorHeader(conn->error_header, 0);
     if (completion != SQL_COMMIT && completion != SQL_ROLLBACK)
-        return KVFB_LEAVE(conn->error_header, "SQLEndTran", post(conn->error_header, "HY012", "Invalid transaction operation code"));
+        return KVFB_LEAVE(conn->error_header, "SQLEndTran",
+                          post(conn->error_header, "HY012", "Invalid transaction operation code"));
     // Ending the transaction closes every cursor on it.
-    for (Statement *stmt : conn->statements) close_cursor(*stmt);
+    for (Statement *stmt : conn->statements)
+        close_cursor(*stmt);
     fbapi::Error error;
     bool ok = completion == SQL_COMMIT ? conn->db.commit(false, error) : conn->db.rollback(error);
     return KVFB_LEAVE(conn->error_header, "SQLEndTran", ok ? SQL_SUCCESS : post_firebird(*conn, error));

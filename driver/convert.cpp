@@ -147,7 +147,7 @@ void column_to_value(const fbapi::Field &field, Value *value)
         return;
     case fbapi::Kind::blob:
         value->type = field.subtype == 1 ? VT_LONG_STRING : VT_LONG_BINARY;
-        value->long_buffer = nullptr;  // read when the application asks for it
+        value->long_buffer = nullptr; // read when the application asks for it
         return;
     default: value->indicator = -1;
     }
@@ -188,7 +188,8 @@ std::string time_text(unsigned h, unsigned m, unsigned s, uint32_t fraction)
     int n = std::snprintf(buffer, sizeof buffer, "%02u:%02u:%02u", h, m, s);
     if (fraction) {
         n += std::snprintf(buffer + n, sizeof buffer - size_t(n), ".%09u", fraction);
-        while (buffer[n - 1] == '0') buffer[--n] = '\0';
+        while (buffer[n - 1] == '0')
+            buffer[--n] = '\0';
     }
     return buffer;
 }

@@ -57,7 +57,8 @@ SQLRETURN load_long(Statement &stmt, SQLUSMALLINT column, Value *v)
         },
         error);
     if (!read) return post_firebird(stmt, error);
-    if (!appended || rewind_long_buffer(buffer) != 0) return post(stmt.error_header, "HY000", "Long data could not be written to its temporary file");
+    if (!appended || rewind_long_buffer(buffer) != 0)
+        return post(stmt.error_header, "HY000", "Long data could not be written to its temporary file");
     v->long_buffer = buffer;
     return SQL_SUCCESS;
 }
@@ -92,7 +93,7 @@ SQLRETURN hand_out(Statement &stmt, PieceState &piece, SQLPOINTER target, SQLLEN
         std::memcpy(target, rest, n);
         std::memset(static_cast<char *>(target) + n, 0, terminator);
     }
-    if (!target) n = 0;  // nothing handed out: the next call starts at the same place
+    if (!target) n = 0; // nothing handed out: the next call starts at the same place
     piece.offset += n;
     if (n < remaining) {
         warn(stmt.error_header, "01004", "String data, right truncated");
@@ -107,8 +108,13 @@ bool parse_timestamp(const std::string &text, SQL_TIMESTAMP_STRUCT &ts)
     unsigned y = 0, mo = 0, d = 0, h = 0, mi = 0, s = 0;
     int n = std::sscanf(text.c_str(), "%4u-%2u-%2u %2u:%2u:%2u", &y, &mo, &d, &h, &mi, &s);
     if (n < 3) return false;
-    ts = {static_cast<SQLSMALLINT>(y), static_cast<SQLUSMALLINT>(mo), static_cast<SQLUSMALLINT>(d),
-          static_cast<SQLUSMALLINT>(h), static_cast<SQLUSMALLINT>(mi), static_cast<SQLUSMALLINT>(s), 0};
+    ts = {static_cast<SQLSMALLINT>(y),
+          static_cast<SQLUSMALLINT>(mo),
+          static_cast<SQLUSMALLINT>(d),
+          static_cast<SQLUSMALLINT>(h),
+          static_cast<SQLUSMALLINT>(mi),
+          static_cast<SQLUSMALLINT>(s),
+          0};
     return true;
 }
 
@@ -118,14 +124,18 @@ bool as_timestamp(const Value *v, SQL_TIMESTAMP_STRUCT &ts)
     case VT_TIMESTAMP: ts = v->data.ts; return true;
     case VT_DATE: ts = {v->data.date.year, v->data.date.month, v->data.date.day, 0, 0, 0, 0}; return true;
     case VT_TIME:
-        ts = {static_cast<SQLSMALLINT>(current_year()), static_cast<SQLUSMALLINT>(current_month()),
-              static_cast<SQLUSMALLINT>(current_day()), v->data.time.hour, v->data.time.minute, v->data.time.second, 0};
+        ts = {static_cast<SQLSMALLINT>(current_year()),
+              static_cast<SQLUSMALLINT>(current_month()),
+              static_cast<SQLUSMALLINT>(current_day()),
+              v->data.time.hour,
+              v->data.time.minute,
+              v->data.time.second,
+              0};
         return true;
     case VT_STRING: return parse_timestamp(value_text(v), ts);
     default: return false;
     }
 }
-
 
 bool is_character_c_type(SQLSMALLINT t) { return t == SQL_C_CHAR || t == SQL_C_WCHAR || t == SQL_C_BINARY; }
 
@@ -306,9 +316,9 @@ SQLRETURN deliver_fixed(Statement &stmt, const Value *v, SQLSMALLINT c_type, SQL
 SQLRETURN deliver(Statement &stmt, SQLUSMALLINT column, const Value *value, SQLSMALLINT c_type, SQLPOINTER target,
                   SQLLEN buffer_length, SQLLEN *indicator, PieceState *piece)
 {
-    PieceState whole;  // a bound column goes out whole, in one call
+    PieceState whole; // a bound column goes out whole, in one call
     PieceState &state = piece ? *piece : whole;
-    auto *v = const_cast<Value *>(value);  // a long value gains its buffer when first read
+    auto *v = const_cast<Value *>(value); // a long value gains its buffer when first read
     if (v->indicator < 0) return deliver_null(stmt, indicator, state);
     if (c_type == SQL_C_DEFAULT) c_type = default_c_type(sql_type_of(stmt.fb.columns()[column - 1]));
     if (is_character_c_type(c_type))

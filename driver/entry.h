@@ -19,7 +19,7 @@
 #define KVFB_TRACE(...) log_message(__FILE__, __LINE__, kvfb::trace_calls, __VA_ARGS__)
 
 // The end of every call: records the return code and traces it.
-#define KVFB_LEAVE(header, name, ...) \
+#define KVFB_LEAVE(header, name, ...)                                                                                  \
     kvfb::traced_exit(kvfb::finish((header), (__VA_ARGS__)), __FILE__, __LINE__, name " = %e")
 
 namespace kvfb {
@@ -33,8 +33,9 @@ inline std::recursive_mutex &library_lock()
 inline Environment *environment(SQLHANDLE handle)
 {
     auto *head = static_cast<DriverHandle *>(handle);
-    return head && head->kind == KV_KIND_ENVIRONMENT ? static_cast<Environment *>(static_cast<DriverEnvironment *>(handle))
-                                                     : nullptr;
+    return head && head->kind == KV_KIND_ENVIRONMENT
+               ? static_cast<Environment *>(static_cast<DriverEnvironment *>(handle))
+               : nullptr;
 }
 
 inline Connection *connection(SQLHANDLE handle)

@@ -26,13 +26,16 @@ bool starts_with_word(std::string_view text, std::string_view word)
     if (text.size() < word.size()) return false;
     for (size_t i = 0; i < word.size(); ++i)
         if (std::toupper(static_cast<unsigned char>(text[i])) != word[i]) return false;
-    return text.size() == word.size() || !(std::isalnum(static_cast<unsigned char>(text[word.size()])) || text[word.size()] == '_');
+    return text.size() == word.size() ||
+           !(std::isalnum(static_cast<unsigned char>(text[word.size()])) || text[word.size()] == '_');
 }
 
 std::string_view trim(std::string_view s)
 {
-    while (!s.empty() && std::isspace(static_cast<unsigned char>(s.front()))) s.remove_prefix(1);
-    while (!s.empty() && std::isspace(static_cast<unsigned char>(s.back()))) s.remove_suffix(1);
+    while (!s.empty() && std::isspace(static_cast<unsigned char>(s.front())))
+        s.remove_prefix(1);
+    while (!s.empty() && std::isspace(static_cast<unsigned char>(s.back())))
+        s.remove_suffix(1);
     return s;
 }
 
@@ -183,9 +186,16 @@ struct LiteralReader {
             v->data.time = {SQLUSMALLINT(h), SQLUSMALLINT(mi), SQLUSMALLINT(s)};
             return v;
         }
-        if (keyword == "TIMESTAMP" && std::sscanf(text.c_str(), "%4u-%2u-%2u %2u:%2u:%2u", &y, &mo, &d, &h, &mi, &s) >= 3) {
+        if (keyword == "TIMESTAMP" &&
+            std::sscanf(text.c_str(), "%4u-%2u-%2u %2u:%2u:%2u", &y, &mo, &d, &h, &mi, &s) >= 3) {
             v->type = VT_TIMESTAMP;
-            v->data.ts = {SQLSMALLINT(y), SQLUSMALLINT(mo), SQLUSMALLINT(d), SQLUSMALLINT(h), SQLUSMALLINT(mi), SQLUSMALLINT(s), 0};
+            v->data.ts = {SQLSMALLINT(y),
+                          SQLUSMALLINT(mo),
+                          SQLUSMALLINT(d),
+                          SQLUSMALLINT(h),
+                          SQLUSMALLINT(mi),
+                          SQLUSMALLINT(s),
+                          0};
             return v;
         }
         return nullptr;
@@ -200,11 +210,13 @@ struct LiteralReader {
         for (std::string_view keyword : {"TIMESTAMP", "DATE", "TIME"})
             if (starts_with_word(text, keyword))
                 if (auto s = unquoted(text.substr(keyword.size()))) return datetime(keyword, *s);
-        if (text.size() > 8 && text.substr(0, 8) == "SQL_TSI_") return string_value(text);  // an interval keyword
+        if (text.size() > 8 && text.substr(0, 8) == "SQL_TSI_") return string_value(text); // an interval keyword
         bool numeric = std::all_of(text.begin(), text.end(), [](char c) {
-            return std::isdigit(static_cast<unsigned char>(c)) || c == '.' || c == '-' || c == '+' || c == 'e' || c == 'E';
+            return std::isdigit(static_cast<unsigned char>(c)) || c == '.' || c == '-' || c == '+' || c == 'e' ||
+                   c == 'E';
         });
-        return numeric && (std::isdigit(static_cast<unsigned char>(text[0])) || text.size() > 1) ? number(text) : nullptr;
+        return numeric && (std::isdigit(static_cast<unsigned char>(text[0])) || text.size() > 1) ? number(text)
+                                                                                                 : nullptr;
     }
 };
 
@@ -224,15 +236,17 @@ std::string firebird_literal(const Value *v)
     }
     case VT_NUMERIC: numeric_to_string(&v->data.num, buffer, sizeof buffer, nullptr); return buffer;
     case VT_DATE:
-        std::snprintf(buffer, sizeof buffer, "DATE '%04d-%02u-%02u'", v->data.date.year, v->data.date.month, v->data.date.day);
+        std::snprintf(buffer, sizeof buffer, "DATE '%04d-%02u-%02u'", v->data.date.year, v->data.date.month,
+                      v->data.date.day);
         return buffer;
     case VT_TIME:
-        std::snprintf(buffer, sizeof buffer, "TIME '%02u:%02u:%02u'", v->data.time.hour, v->data.time.minute, v->data.time.second);
+        std::snprintf(buffer, sizeof buffer, "TIME '%02u:%02u:%02u'", v->data.time.hour, v->data.time.minute,
+                      v->data.time.second);
         return buffer;
     case VT_TIMESTAMP: {
         const SQL_TIMESTAMP_STRUCT &t = v->data.ts;
-        std::snprintf(buffer, sizeof buffer, "TIMESTAMP '%04d-%02u-%02u %02u:%02u:%02u.%04u'", t.year, t.month, t.day, t.hour,
-                      t.minute, t.second, t.fraction / 100000);
+        std::snprintf(buffer, sizeof buffer, "TIMESTAMP '%04d-%02u-%02u %02u:%02u:%02u.%04u'", t.year, t.month, t.day,
+                      t.hour, t.minute, t.second, t.fraction / 100000);
         return buffer;
     }
     default: return "NULL";
@@ -254,7 +268,8 @@ Value *run_function(const FunctionEntry *entry, EvalContext *ctx, int32_t argc, 
 
 // Evaluates NAME(args) with the library when every argument is a literal.
 // Returns false after posting an error; `done` tells whether it evaluated.
-bool evaluate_with_library(Statement &stmt, int32_t id, const std::vector<std::string_view> &args, std::string &out, bool &done)
+bool evaluate_with_library(Statement &stmt, int32_t id, const std::vector<std::string_view> &args, std::string &out,
+                           bool &done)
 {
     done = false;
     const FunctionEntry *entry = sql92_get_function_info(id);
@@ -267,7 +282,7 @@ bool evaluate_with_library(Statement &stmt, int32_t id, const std::vector<std::s
         Value *v = reader.literal(a);
         if (!v) {
             kv_mem_release_handle(scratch);
-            return true;  // not all literals: the server's turn
+            return true; // not all literals: the server's turn
         }
         values.push_back(v);
     }
@@ -291,30 +306,70 @@ bool evaluate_with_library(Statement &stmt, int32_t id, const std::vector<std::s
 // Firebird's own spelling of the ODBC functions the server evaluates.
 struct ServerFunction {
     const char *odbc;
-    const char *firebird;  // printf-free template: $1, $2, $3 stand for the arguments
+    const char *firebird; // printf-free template: $1, $2, $3 stand for the arguments
 };
 constexpr ServerFunction server_functions[] = {
-    {"ABS", "ABS($*)"}, {"ACOS", "ACOS($*)"}, {"ASIN", "ASIN($*)"}, {"ATAN", "ATAN($*)"}, {"ATAN2", "ATAN2($*)"},
-    {"CEILING", "CEILING($*)"}, {"COS", "COS($*)"}, {"COT", "COT($*)"}, {"EXP", "EXP($*)"}, {"FLOOR", "FLOOR($*)"},
-    {"LOG", "LN($*)"}, {"LOG10", "LOG10($*)"}, {"MOD", "MOD($*)"}, {"PI", "PI()"}, {"POWER", "POWER($*)"},
-    {"RAND", "RAND()"}, {"ROUND", "ROUND($*)"}, {"SIGN", "SIGN($*)"}, {"SIN", "SIN($*)"}, {"SQRT", "SQRT($*)"},
-    {"TAN", "TAN($*)"}, {"TRUNCATE", "TRUNC($*)"}, {"ASCII", "ASCII_VAL($*)"}, {"CHAR", "ASCII_CHAR($*)"},
-    {"CONCAT", "($1 || $2)"}, {"LCASE", "LOWER($*)"}, {"UCASE", "UPPER($*)"}, {"LEFT", "LEFT($*)"},
-    {"RIGHT", "RIGHT($*)"}, {"LTRIM", "TRIM(LEADING FROM $1)"}, {"RTRIM", "TRIM(TRAILING FROM $1)"},
-    {"LENGTH", "CHAR_LENGTH(TRIM(TRAILING FROM $1))"}, {"CHAR_LENGTH", "CHAR_LENGTH($*)"},
-    {"CHARACTER_LENGTH", "CHAR_LENGTH($*)"}, {"OCTET_LENGTH", "OCTET_LENGTH($*)"}, {"BIT_LENGTH", "BIT_LENGTH($*)"},
-    {"LOCATE", "POSITION($*)"}, {"REPLACE", "REPLACE($*)"}, {"SUBSTRING", "SUBSTRING($1 FROM $2 FOR $3)"},
-    {"CURDATE", "CURRENT_DATE"}, {"CURTIME", "CURRENT_TIME"}, {"NOW", "CURRENT_TIMESTAMP"},
-    {"CURRENT_DATE", "CURRENT_DATE"}, {"CURRENT_TIME", "CURRENT_TIME"}, {"CURRENT_TIMESTAMP", "CURRENT_TIMESTAMP"},
-    {"DAYOFMONTH", "EXTRACT(DAY FROM $1)"}, {"MONTH", "EXTRACT(MONTH FROM $1)"}, {"YEAR", "EXTRACT(YEAR FROM $1)"},
-    {"HOUR", "EXTRACT(HOUR FROM $1)"}, {"MINUTE", "EXTRACT(MINUTE FROM $1)"}, {"SECOND", "EXTRACT(SECOND FROM $1)"},
-    {"DAYOFWEEK", "(EXTRACT(WEEKDAY FROM $1) + 1)"}, {"DAYOFYEAR", "(EXTRACT(YEARDAY FROM $1) + 1)"},
-    {"USER", "CURRENT_USER"}, {"IFNULL", "COALESCE($*)"},
+    {"ABS", "ABS($*)"},
+    {"ACOS", "ACOS($*)"},
+    {"ASIN", "ASIN($*)"},
+    {"ATAN", "ATAN($*)"},
+    {"ATAN2", "ATAN2($*)"},
+    {"CEILING", "CEILING($*)"},
+    {"COS", "COS($*)"},
+    {"COT", "COT($*)"},
+    {"EXP", "EXP($*)"},
+    {"FLOOR", "FLOOR($*)"},
+    {"LOG", "LN($*)"},
+    {"LOG10", "LOG10($*)"},
+    {"MOD", "MOD($*)"},
+    {"PI", "PI()"},
+    {"POWER", "POWER($*)"},
+    {"RAND", "RAND()"},
+    {"ROUND", "ROUND($*)"},
+    {"SIGN", "SIGN($*)"},
+    {"SIN", "SIN($*)"},
+    {"SQRT", "SQRT($*)"},
+    {"TAN", "TAN($*)"},
+    {"TRUNCATE", "TRUNC($*)"},
+    {"ASCII", "ASCII_VAL($*)"},
+    {"CHAR", "ASCII_CHAR($*)"},
+    {"CONCAT", "($1 || $2)"},
+    {"LCASE", "LOWER($*)"},
+    {"UCASE", "UPPER($*)"},
+    {"LEFT", "LEFT($*)"},
+    {"RIGHT", "RIGHT($*)"},
+    {"LTRIM", "TRIM(LEADING FROM $1)"},
+    {"RTRIM", "TRIM(TRAILING FROM $1)"},
+    {"LENGTH", "CHAR_LENGTH(TRIM(TRAILING FROM $1))"},
+    {"CHAR_LENGTH", "CHAR_LENGTH($*)"},
+    {"CHARACTER_LENGTH", "CHAR_LENGTH($*)"},
+    {"OCTET_LENGTH", "OCTET_LENGTH($*)"},
+    {"BIT_LENGTH", "BIT_LENGTH($*)"},
+    {"LOCATE", "POSITION($*)"},
+    {"REPLACE", "REPLACE($*)"},
+    {"SUBSTRING", "SUBSTRING($1 FROM $2 FOR $3)"},
+    {"CURDATE", "CURRENT_DATE"},
+    {"CURTIME", "CURRENT_TIME"},
+    {"NOW", "CURRENT_TIMESTAMP"},
+    {"CURRENT_DATE", "CURRENT_DATE"},
+    {"CURRENT_TIME", "CURRENT_TIME"},
+    {"CURRENT_TIMESTAMP", "CURRENT_TIMESTAMP"},
+    {"DAYOFMONTH", "EXTRACT(DAY FROM $1)"},
+    {"MONTH", "EXTRACT(MONTH FROM $1)"},
+    {"YEAR", "EXTRACT(YEAR FROM $1)"},
+    {"HOUR", "EXTRACT(HOUR FROM $1)"},
+    {"MINUTE", "EXTRACT(MINUTE FROM $1)"},
+    {"SECOND", "EXTRACT(SECOND FROM $1)"},
+    {"DAYOFWEEK", "(EXTRACT(WEEKDAY FROM $1) + 1)"},
+    {"DAYOFYEAR", "(EXTRACT(YEARDAY FROM $1) + 1)"},
+    {"USER", "CURRENT_USER"},
+    {"IFNULL", "COALESCE($*)"},
     {"DAYNAME", "DECODE(EXTRACT(WEEKDAY FROM $1), 0, 'Sunday', 1, 'Monday', 2, 'Tuesday', 3, 'Wednesday', "
                 "4, 'Thursday', 5, 'Friday', 6, 'Saturday')"},
     {"MONTHNAME", "DECODE(EXTRACT(MONTH FROM $1), 1, 'January', 2, 'February', 3, 'March', 4, 'April', 5, 'May', "
                   "6, 'June', 7, 'July', 8, 'August', 9, 'September', 10, 'October', 11, 'November', 12, 'December')"},
-    {"QUARTER", "((EXTRACT(MONTH FROM $1) + 2) / 3)"}, {"SPACE", "LPAD('', $1)"},
+    {"QUARTER", "((EXTRACT(MONTH FROM $1) + 2) / 3)"},
+    {"SPACE", "LPAD('', $1)"},
     {"REPEAT", "LPAD('', $2 * CHAR_LENGTH($1), $1)"},
 };
 
@@ -325,11 +380,12 @@ bool translate_interval_function(const std::string &name, const std::vector<std:
 {
     if (args.size() != 3) return false;
     std::string unit(trim(args[0]));
-    for (char &ch : unit) ch = char(std::toupper(static_cast<unsigned char>(ch)));
+    for (char &ch : unit)
+        ch = char(std::toupper(static_cast<unsigned char>(ch)));
     if (unit.rfind("SQL_TSI_", 0) == 0) unit = unit.substr(8);
     static const std::pair<const char *, const char *> units[] = {
         {"SECOND", "SECOND"}, {"MINUTE", "MINUTE"}, {"HOUR", "HOUR"}, {"DAY", "DAY"},
-        {"MONTH", "MONTH"}, {"YEAR", "YEAR"}, {"WEEK", "DAY"}, {"QUARTER", "MONTH"}};
+        {"MONTH", "MONTH"},   {"YEAR", "YEAR"},     {"WEEK", "DAY"},  {"QUARTER", "MONTH"}};
     const char *firebird = nullptr;
     for (auto [odbc, fb] : units)
         if (unit == odbc) firebird = fb;
@@ -339,7 +395,8 @@ bool translate_interval_function(const std::string &name, const std::vector<std:
     if (name == "TIMESTAMPADD")
         out = "DATEADD(" + factor + "(" + std::string(args[1]) + ") " + firebird + " TO " + std::string(args[2]) + ")";
     else
-        out = "(DATEDIFF(" + std::string(firebird) + " FROM " + std::string(args[1]) + " TO " + std::string(args[2]) + ")" + divisor + ")";
+        out = "(DATEDIFF(" + std::string(firebird) + " FROM " + std::string(args[1]) + " TO " + std::string(args[2]) +
+              ")" + divisor + ")";
     return true;
 }
 
@@ -354,7 +411,8 @@ std::string fill_template(std::string_view pattern, const std::vector<std::strin
         }
         char which = pattern[++i];
         if (which == '*') {
-            for (size_t k = 0; k < args.size(); ++k) out += (k ? ", " : "") + std::string(args[k]);
+            for (size_t k = 0; k < args.size(); ++k)
+                out += (k ? ", " : "") + std::string(args[k]);
         } else if (size_t k = size_t(which - '1'); k < args.size()) {
             out += args[k];
         }
@@ -370,7 +428,8 @@ bool translate_function(Statement &stmt, std::string_view body, std::string &out
         return translate_function(stmt, std::string(trim(body)) + "()", out);
     }
     std::string name(trim(body.substr(0, open)));
-    for (char &c : name) c = char(std::toupper(static_cast<unsigned char>(c)));
+    for (char &c : name)
+        c = char(std::toupper(static_cast<unsigned char>(c)));
     std::vector<std::string_view> args = split_arguments(body.substr(open + 1, body.size() - open - 2));
     int32_t id = sql92_get_function_id(name.c_str(), 0);
     if (id != KV_FN_UNKNOWN) {
@@ -381,19 +440,31 @@ bool translate_function(Statement &stmt, std::string_view body, std::string &out
     if (name == "CONVERT" && args.size() == 2) {
         std::string type(args[1]);
         if (type.rfind("SQL_", 0) == 0) type = type.substr(4);
-        static const std::pair<const char *, const char *> types[] = {
-            {"BIGINT", "BIGINT"}, {"INTEGER", "INTEGER"}, {"SMALLINT", "SMALLINT"}, {"DOUBLE", "DOUBLE PRECISION"},
-            {"FLOAT", "DOUBLE PRECISION"}, {"REAL", "FLOAT"}, {"CHAR", "VARCHAR(8191)"}, {"VARCHAR", "VARCHAR(8191)"},
-            {"DATE", "DATE"}, {"TIME", "TIME"}, {"TIMESTAMP", "TIMESTAMP"}, {"TYPE_DATE", "DATE"},
-            {"TYPE_TIME", "TIME"}, {"TYPE_TIMESTAMP", "TIMESTAMP"}, {"NUMERIC", "NUMERIC(18,4)"}, {"DECIMAL", "DECIMAL(18,4)"},
-            {"BIT", "BOOLEAN"}};
+        static const std::pair<const char *, const char *> types[] = {{"BIGINT", "BIGINT"},
+                                                                      {"INTEGER", "INTEGER"},
+                                                                      {"SMALLINT", "SMALLINT"},
+                                                                      {"DOUBLE", "DOUBLE PRECISION"},
+                                                                      {"FLOAT", "DOUBLE PRECISION"},
+                                                                      {"REAL", "FLOAT"},
+                                                                      {"CHAR", "VARCHAR(8191)"},
+                                                                      {"VARCHAR", "VARCHAR(8191)"},
+                                                                      {"DATE", "DATE"},
+                                                                      {"TIME", "TIME"},
+                                                                      {"TIMESTAMP", "TIMESTAMP"},
+                                                                      {"TYPE_DATE", "DATE"},
+                                                                      {"TYPE_TIME", "TIME"},
+                                                                      {"TYPE_TIMESTAMP", "TIMESTAMP"},
+                                                                      {"NUMERIC", "NUMERIC(18,4)"},
+                                                                      {"DECIMAL", "DECIMAL(18,4)"},
+                                                                      {"BIT", "BOOLEAN"}};
         for (auto [odbc, firebird] : types)
             if (type == odbc) {
                 out = "CAST(" + std::string(args[0]) + " AS " + firebird + ")";
                 return true;
             }
     }
-    if ((name == "TIMESTAMPADD" || name == "TIMESTAMPDIFF") && translate_interval_function(name, args, out)) return true;
+    if ((name == "TIMESTAMPADD" || name == "TIMESTAMPDIFF") && translate_interval_function(name, args, out))
+        return true;
     for (const ServerFunction &f : server_functions)
         if (name == f.odbc) {
             out = fill_template(f.firebird, args);
@@ -422,7 +493,7 @@ bool translate_clause(Statement &stmt, std::string_view clause, std::string &out
         return true;
     }
     std::string_view call = clause;
-    if (!call.empty() && call[0] == '?') {  // {? = call ...}: the procedure's output is the result
+    if (!call.empty() && call[0] == '?') { // {? = call ...}: the procedure's output is the result
         size_t equals = call.find('=');
         call = equals == call.npos ? call : trim(call.substr(equals + 1));
     }
@@ -431,7 +502,8 @@ bool translate_clause(Statement &stmt, std::string_view clause, std::string &out
         out += "EXECUTE PROCEDURE " + std::string(procedure);
         return true;
     }
-    post(stmt.error_header, "42000", "Syntax error or access violation: unknown escape clause {" + std::string(clause) + "}");
+    post(stmt.error_header, "42000",
+         "Syntax error or access violation: unknown escape clause {" + std::string(clause) + "}");
     return false;
 }
 

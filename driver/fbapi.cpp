@@ -130,28 +130,28 @@ struct StateOfCode {
     const char *sqlstate;
 };
 constexpr StateOfCode state_of_code[] = {
-    {isc_login, "28000"},                 // user name and password are not defined
-    {isc_dsql_relation_err, "42S02"},     // table unknown
-    {isc_dsql_field_err, "42S22"},        // column unknown
+    {isc_login, "28000"},             // user name and password are not defined
+    {isc_dsql_relation_err, "42S02"}, // table unknown
+    {isc_dsql_field_err, "42S22"},    // column unknown
     {isc_unique_key_violation, "23000"},
-    {isc_no_dup, "23000"},                // duplicate in a unique index
+    {isc_no_dup, "23000"}, // duplicate in a unique index
     {isc_foreign_key, "23000"},
-    {isc_not_valid, "23000"},             // CHECK or NOT NULL
+    {isc_not_valid, "23000"}, // CHECK or NOT NULL
     {isc_not_valid_for, "23000"},
     {isc_lock_conflict, "40001"},
     {isc_deadlock, "40001"},
     {isc_update_conflict, "40001"},
     {isc_cancelled, "HY008"},
-    {isc_network_error, "08001"},         // unable to complete network request
+    {isc_network_error, "08001"}, // unable to complete network request
     {isc_unavailable, "08001"},
-    {isc_io_error, "08001"},              // the database file cannot be opened
+    {isc_io_error, "08001"}, // the database file cannot be opened
     {isc_bad_db_format, "08001"},
     {isc_string_truncation, "22001"},
-    {isc_arith_except, "22003"},          // arithmetic overflow (truncation is named after it)
+    {isc_arith_except, "22003"}, // arithmetic overflow (truncation is named after it)
     {isc_convert_error, "22018"},
     {isc_dsql_procedure_err, "42000"},
-    {isc_dsql_token_unk_err, "42000"},    // token unknown
-    {isc_command_end_err, "42000"},       // unexpected end of command
+    {isc_dsql_token_unk_err, "42000"}, // token unknown
+    {isc_command_end_err, "42000"},    // unexpected end of command
     {isc_dsql_command_err, "42000"},
     {isc_dsql_error, "42000"},
 };
@@ -249,7 +249,7 @@ bool Database::rollback(Error &error)
     ISC_STATUS_ARRAY status = {};
     isc_rollback_transaction(status, &transaction_);
     if (ok(status, error)) return true;
-    transaction_ = 0;  // a failed rollback leaves nothing to roll back
+    transaction_ = 0; // a failed rollback leaves nothing to roll back
     return false;
 }
 
@@ -334,7 +334,9 @@ bool Statement::prepare(const std::string &sql, int dialect, Error &error)
     char info[16] = {};
     isc_dsql_sql_info(status, &handle_, sizeof item, item, sizeof info, info);
     if (!ok(status, error)) return release(), false;
-    type_ = info[0] == isc_info_sql_stmt_type ? Type(isc_vax_integer(info + 3, static_cast<short>(isc_vax_integer(info + 1, 2)))) : unknown;
+    type_ = info[0] == isc_info_sql_stmt_type
+                ? Type(isc_vax_integer(info + 3, static_cast<short>(isc_vax_integer(info + 1, 2))))
+                : unknown;
 
     size_t total = 0;
     std::vector<size_t> offsets;
@@ -347,7 +349,8 @@ bool Statement::prepare(const std::string &sql, int dialect, Error &error)
     for (int i = 0; i < out->sqld; ++i) {
         XSQLVAR &var = out->sqlvar[i];
         var.sqldata = out_buffer_.data() + offsets[i];
-        var.sqlind = reinterpret_cast<short *>(out_buffer_.data() + ((offsets[i] + storage_size(var) + 1) & ~size_t(1)));
+        var.sqlind =
+            reinterpret_cast<short *>(out_buffer_.data() + ((offsets[i] + storage_size(var) + 1) & ~size_t(1)));
         Field f = describe(var);
         f.data = var.sqldata;
         f.null_flag = var.sqlind;
@@ -408,7 +411,8 @@ bool Statement::execute(Error &error)
     auto *in = reinterpret_cast<XSQLDA *>(in_sqlda_.data());
     XSQLDA *params = in->sqld ? in : nullptr;
     if (type_ == procedure && !columns_.empty()) {
-        isc_dsql_execute2(status, db_.transaction(), &handle_, 1, params, reinterpret_cast<XSQLDA *>(out_sqlda_.data()));
+        isc_dsql_execute2(status, db_.transaction(), &handle_, 1, params,
+                          reinterpret_cast<XSQLDA *>(out_sqlda_.data()));
         if (!ok(status, error)) return false;
         singleton_ = true;
         return true;

@@ -22,13 +22,28 @@ struct Error {
     int sqlcode = 0;
     std::string message;
     bool has(intptr_t code) const;
-    bool cancelled() const;   // the request was cancelled (time-out or SQLCancel)
+    bool cancelled() const; // the request was cancelled (time-out or SQLCancel)
     // The SQLSTATE the most specific of the codes stands for; "HY000" for none.
     const char *sqlstate() const;
 };
 
 // The column and parameter types as the driver needs them.
-enum class Kind { smallint, integer, bigint, float32, float64, date, time, timestamp, text, varying, blob, boolean, null, other };
+enum class Kind {
+    smallint,
+    integer,
+    bigint,
+    float32,
+    float64,
+    date,
+    time,
+    timestamp,
+    text,
+    varying,
+    blob,
+    boolean,
+    null,
+    other
+};
 
 // Days since 1858-11-17 (Firebird's day 0) and ten-thousandths of a second.
 struct Timestamp {
@@ -39,10 +54,10 @@ struct Timestamp {
 // One described column or parameter, with its data in the statement's buffer.
 struct Field {
     Kind kind = Kind::other;
-    int scale = 0;       // 0 or negative: the number is data x 10^scale
-    int subtype = 0;     // blob subtype (1 text); numeric 1, decimal 2
-    int length = 0;      // bytes of the data area (text: the declared bytes)
-    int charset = 0;     // character set id of text (1 OCTETS)
+    int scale = 0;   // 0 or negative: the number is data x 10^scale
+    int subtype = 0; // blob subtype (1 text); numeric 1, decimal 2
+    int length = 0;  // bytes of the data area (text: the declared bytes)
+    int charset = 0; // character set id of text (1 OCTETS)
     bool nullable = false;
     std::string name, alias, relation;
     char *data = nullptr;
@@ -53,11 +68,11 @@ struct Field {
 struct AttachOptions {
     std::string user, password, role, charset;
     int dialect = 3;
-    unsigned connect_timeout = 0;  // seconds to reach a server; 0 the client's default
+    unsigned connect_timeout = 0; // seconds to reach a server; 0 the client's default
 };
 
 struct TransactionOptions {
-    int isolation = 1;   // 1 read committed, 2 snapshot, 3 snapshot table stability
+    int isolation = 1; // 1 read committed, 2 snapshot, 3 snapshot table stability
     bool read_only = false;
     bool wait = true;
 };
@@ -68,8 +83,8 @@ public:
     bool attach(const std::string &path, const AttachOptions &options, Error &error);
     bool detach(Error &error);
     bool attached() const { return handle_ != 0; }
-    bool start(const TransactionOptions &options, Error &error);  // no-op when one is running
-    bool commit(bool retaining, Error &error);                    // no-op without a transaction
+    bool start(const TransactionOptions &options, Error &error); // no-op when one is running
+    bool commit(bool retaining, Error &error);                   // no-op without a transaction
     bool rollback(Error &error);
     bool in_transaction() const { return transaction_ != 0; }
     // Raises a cancel on the running request; callable from another thread.
@@ -89,7 +104,16 @@ private:
 
 class Statement {
 public:
-    enum Type { unknown = 0, select = 1, insert = 2, update = 3, erase = 4, ddl = 5, procedure = 8, select_for_update = 12 };
+    enum Type {
+        unknown = 0,
+        select = 1,
+        insert = 2,
+        update = 3,
+        erase = 4,
+        ddl = 5,
+        procedure = 8,
+        select_for_update = 12
+    };
 
     explicit Statement(Database &database) : db_(database) {}
     ~Statement();
@@ -103,7 +127,7 @@ public:
     bool close_cursor(Error &error);
     // Names the open cursor, for WHERE CURRENT OF in other statements.
     bool name_cursor(const char *name, Error &error);
-    long affected_rows();     // rows of the last insert, update or delete; -1 otherwise
+    long affected_rows(); // rows of the last insert, update or delete; -1 otherwise
     Type type() const { return type_; }
     bool has_cursor() const { return cursor_open_; }
     std::vector<Field> &columns() { return columns_; }
@@ -119,8 +143,8 @@ private:
     unsigned handle_ = 0;
     Type type_ = unknown;
     bool cursor_open_ = false;
-    bool singleton_ = false;  // an executed procedure's one row, not yet fetched
-    std::vector<unsigned char> out_sqlda_, in_sqlda_;   // XSQLDA storage
+    bool singleton_ = false;                          // an executed procedure's one row, not yet fetched
+    std::vector<unsigned char> out_sqlda_, in_sqlda_; // XSQLDA storage
     std::vector<char> out_buffer_;
     std::vector<std::vector<char>> in_buffers_;
     std::vector<short> in_nulls_;
@@ -129,8 +153,9 @@ private:
 
 template <typename Sink> bool Database::read_blob(const void *id, Sink sink, Error &error)
 {
-    return read_blob_pieces(id, [](void *closure, const char *piece, size_t bytes) { (*static_cast<Sink *>(closure))(piece, bytes); },
-                            &sink, error);
+    return read_blob_pieces(
+        id, [](void *closure, const char *piece, size_t bytes) { (*static_cast<Sink *>(closure))(piece, bytes); },
+        &sink, error);
 }
 
 } // namespace fbapi

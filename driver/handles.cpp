@@ -44,7 +44,8 @@ SQLRETURN post_firebird(Statement &stmt, const fbapi::Error &error)
 
 SQLRETURN post_firebird(Connection &conn, const fbapi::Error &error)
 {
-    PostDalError(static_cast<DriverConnection *>(&conn), vendor, error.sqlcode, error.sqlstate(), error.message.c_str());
+    PostDalError(static_cast<DriverConnection *>(&conn), vendor, error.sqlcode, error.sqlstate(),
+                 error.message.c_str());
     return SQL_ERROR;
 }
 
@@ -185,7 +186,8 @@ KVFB_API SQLRETURN SQL_API SQLFreeHandle(SQLSMALLINT type, SQLHANDLE handle)
         if (!conn) return SQL_INVALID_HANDLE;
         SetupErrorHeader(conn->error_header, 0);
         SQLRETURN rc = free_connection_handle(conn);
-        return rc == SQL_SUCCESS ? KVFB_LEAVE(nullptr, "SQLFreeHandle", rc) : KVFB_LEAVE(conn->error_header, "SQLFreeHandle", rc);
+        return rc == SQL_SUCCESS ? KVFB_LEAVE(nullptr, "SQLFreeHandle", rc)
+                                 : KVFB_LEAVE(conn->error_header, "SQLFreeHandle", rc);
     }
     case SQL_HANDLE_STMT:
         if (!statement(handle)) return SQL_INVALID_HANDLE;
@@ -230,7 +232,8 @@ KVFB_API SQLRETURN SQL_API SQLGetEnvAttr(SQLHENV handle, SQLINTEGER attribute, S
     else if (attribute == SQL_ATTR_OUTPUT_NTS)
         result = SQL_TRUE;
     else if (attribute != SQL_ATTR_CONNECTION_POOLING && attribute != SQL_ATTR_CP_MATCH)
-        return KVFB_LEAVE(env->error_header, "SQLGetEnvAttr", post(env->error_header, "HY092", "Invalid attribute/option identifier"));
+        return KVFB_LEAVE(env->error_header, "SQLGetEnvAttr",
+                          post(env->error_header, "HY092", "Invalid attribute/option identifier"));
     if (value) std::memcpy(value, &result, sizeof result);
     if (length) *length = sizeof result;
     return KVFB_LEAVE(env->error_header, "SQLGetEnvAttr", SQL_SUCCESS);
@@ -337,7 +340,7 @@ KVFB_API SQLRETURN SQL_API SQLGetConnectAttr(SQLHDBC handle, SQLINTEGER attribut
     }
     default:
         return KVFB_LEAVE(conn->error_header, "SQLGetConnectAttr",
-                     post(conn->error_header, "HY092", "Invalid attribute/option identifier"));
+                          post(conn->error_header, "HY092", "Invalid attribute/option identifier"));
     }
     if (value) std::memcpy(value, &result, sizeof result);
     if (length) *length = sizeof result;

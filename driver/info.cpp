@@ -21,19 +21,18 @@ struct Info {
     SQLUINTEGER number;
 };
 
-constexpr SQLUINTEGER string_functions = SQL_FN_STR_ASCII | SQL_FN_STR_CHAR | SQL_FN_STR_CONCAT | SQL_FN_STR_LCASE |
-                                         SQL_FN_STR_LEFT | SQL_FN_STR_LENGTH | SQL_FN_STR_LOCATE | SQL_FN_STR_LTRIM |
-                                         SQL_FN_STR_REPLACE | SQL_FN_STR_RIGHT | SQL_FN_STR_RTRIM | SQL_FN_STR_SUBSTRING |
-                                         SQL_FN_STR_UCASE | SQL_FN_STR_OCTET_LENGTH | SQL_FN_STR_CHAR_LENGTH;
-constexpr SQLUINTEGER numeric_functions = SQL_FN_NUM_ABS | SQL_FN_NUM_ACOS | SQL_FN_NUM_ASIN | SQL_FN_NUM_ATAN |
-                                          SQL_FN_NUM_ATAN2 | SQL_FN_NUM_CEILING | SQL_FN_NUM_COS | SQL_FN_NUM_COT |
-                                          SQL_FN_NUM_EXP | SQL_FN_NUM_FLOOR | SQL_FN_NUM_LOG | SQL_FN_NUM_LOG10 |
-                                          SQL_FN_NUM_MOD | SQL_FN_NUM_PI | SQL_FN_NUM_POWER | SQL_FN_NUM_RAND |
-                                          SQL_FN_NUM_ROUND | SQL_FN_NUM_SIGN | SQL_FN_NUM_SIN | SQL_FN_NUM_SQRT |
-                                          SQL_FN_NUM_TAN | SQL_FN_NUM_TRUNCATE;
-constexpr SQLUINTEGER timedate_functions = SQL_FN_TD_CURDATE | SQL_FN_TD_CURTIME | SQL_FN_TD_NOW | SQL_FN_TD_DAYOFMONTH |
-                                           SQL_FN_TD_DAYOFWEEK | SQL_FN_TD_DAYOFYEAR | SQL_FN_TD_MONTH | SQL_FN_TD_YEAR |
-                                           SQL_FN_TD_HOUR | SQL_FN_TD_MINUTE | SQL_FN_TD_SECOND;
+constexpr SQLUINTEGER string_functions =
+    SQL_FN_STR_ASCII | SQL_FN_STR_CHAR | SQL_FN_STR_CONCAT | SQL_FN_STR_LCASE | SQL_FN_STR_LEFT | SQL_FN_STR_LENGTH |
+    SQL_FN_STR_LOCATE | SQL_FN_STR_LTRIM | SQL_FN_STR_REPLACE | SQL_FN_STR_RIGHT | SQL_FN_STR_RTRIM |
+    SQL_FN_STR_SUBSTRING | SQL_FN_STR_UCASE | SQL_FN_STR_OCTET_LENGTH | SQL_FN_STR_CHAR_LENGTH;
+constexpr SQLUINTEGER numeric_functions =
+    SQL_FN_NUM_ABS | SQL_FN_NUM_ACOS | SQL_FN_NUM_ASIN | SQL_FN_NUM_ATAN | SQL_FN_NUM_ATAN2 | SQL_FN_NUM_CEILING |
+    SQL_FN_NUM_COS | SQL_FN_NUM_COT | SQL_FN_NUM_EXP | SQL_FN_NUM_FLOOR | SQL_FN_NUM_LOG | SQL_FN_NUM_LOG10 |
+    SQL_FN_NUM_MOD | SQL_FN_NUM_PI | SQL_FN_NUM_POWER | SQL_FN_NUM_RAND | SQL_FN_NUM_ROUND | SQL_FN_NUM_SIGN |
+    SQL_FN_NUM_SIN | SQL_FN_NUM_SQRT | SQL_FN_NUM_TAN | SQL_FN_NUM_TRUNCATE;
+constexpr SQLUINTEGER timedate_functions =
+    SQL_FN_TD_CURDATE | SQL_FN_TD_CURTIME | SQL_FN_TD_NOW | SQL_FN_TD_DAYOFMONTH | SQL_FN_TD_DAYOFWEEK |
+    SQL_FN_TD_DAYOFYEAR | SQL_FN_TD_MONTH | SQL_FN_TD_YEAR | SQL_FN_TD_HOUR | SQL_FN_TD_MINUTE | SQL_FN_TD_SECOND;
 
 constexpr Info infos[] = {
     {SQL_DBMS_NAME, InfoKind::text, "Firebird", 0},
@@ -100,7 +99,8 @@ constexpr Info infos[] = {
     {SQL_ODBC_SQL_CONFORMANCE, InfoKind::small, nullptr, SQL_OSC_CORE},
     {SQL_CATALOG_LOCATION, InfoKind::small, nullptr, 0},
     {SQL_ACTIVE_ENVIRONMENTS, InfoKind::small, nullptr, 0},
-    {SQL_TXN_ISOLATION_OPTION, InfoKind::word, nullptr, SQL_TXN_READ_COMMITTED | SQL_TXN_REPEATABLE_READ | SQL_TXN_SERIALIZABLE},
+    {SQL_TXN_ISOLATION_OPTION, InfoKind::word, nullptr,
+     SQL_TXN_READ_COMMITTED | SQL_TXN_REPEATABLE_READ | SQL_TXN_SERIALIZABLE},
     {SQL_DEFAULT_TXN_ISOLATION, InfoKind::word, nullptr, SQL_TXN_READ_COMMITTED},
     {SQL_MAX_STATEMENT_LEN, InfoKind::word, nullptr, 65535},
     {SQL_MAX_ROW_SIZE, InfoKind::word, nullptr, 65535},
@@ -123,7 +123,8 @@ constexpr Info infos[] = {
     {SQL_PARAM_ARRAY_ROW_COUNTS, InfoKind::word, nullptr, SQL_PARC_NO_BATCH},
     {SQL_PARAM_ARRAY_SELECTS, InfoKind::word, nullptr, SQL_PAS_NO_SELECT},
     {SQL_FORWARD_ONLY_CURSOR_ATTRIBUTES1, InfoKind::word, nullptr, SQL_CA1_NEXT},
-    {SQL_FORWARD_ONLY_CURSOR_ATTRIBUTES2, InfoKind::word, nullptr, SQL_CA2_READ_ONLY_CONCURRENCY | SQL_CA2_MAX_ROWS_SELECT},
+    {SQL_FORWARD_ONLY_CURSOR_ATTRIBUTES2, InfoKind::word, nullptr,
+     SQL_CA2_READ_ONLY_CONCURRENCY | SQL_CA2_MAX_ROWS_SELECT},
     {SQL_STATIC_CURSOR_ATTRIBUTES1, InfoKind::word, nullptr, 0},
     {SQL_STATIC_CURSOR_ATTRIBUTES2, InfoKind::word, nullptr, 0},
     {SQL_KEYSET_CURSOR_ATTRIBUTES1, InfoKind::word, nullptr, 0},
@@ -136,10 +137,14 @@ constexpr Info infos[] = {
     {SQL_LOCK_TYPES, InfoKind::word, nullptr, 0},
     {SQL_CATALOG_USAGE, InfoKind::word, nullptr, 0},
     {SQL_SCHEMA_USAGE, InfoKind::word, nullptr, 0},
-    {SQL_OJ_CAPABILITIES, InfoKind::word, nullptr, SQL_OJ_LEFT | SQL_OJ_RIGHT | SQL_OJ_FULL | SQL_OJ_NESTED | SQL_OJ_NOT_ORDERED | SQL_OJ_INNER | SQL_OJ_ALL_COMPARISON_OPS},
+    {SQL_OJ_CAPABILITIES, InfoKind::word, nullptr,
+     SQL_OJ_LEFT | SQL_OJ_RIGHT | SQL_OJ_FULL | SQL_OJ_NESTED | SQL_OJ_NOT_ORDERED | SQL_OJ_INNER |
+         SQL_OJ_ALL_COMPARISON_OPS},
     {SQL_DATETIME_LITERALS, InfoKind::word, nullptr, SQL_DL_SQL92_DATE | SQL_DL_SQL92_TIME | SQL_DL_SQL92_TIMESTAMP},
-    {SQL_AGGREGATE_FUNCTIONS, InfoKind::word, nullptr, SQL_AF_ALL | SQL_AF_AVG | SQL_AF_COUNT | SQL_AF_DISTINCT | SQL_AF_MAX | SQL_AF_MIN | SQL_AF_SUM},
-    {SQL_SUBQUERIES, InfoKind::word, nullptr, SQL_SQ_CORRELATED_SUBQUERIES | SQL_SQ_COMPARISON | SQL_SQ_EXISTS | SQL_SQ_IN | SQL_SQ_QUANTIFIED},
+    {SQL_AGGREGATE_FUNCTIONS, InfoKind::word, nullptr,
+     SQL_AF_ALL | SQL_AF_AVG | SQL_AF_COUNT | SQL_AF_DISTINCT | SQL_AF_MAX | SQL_AF_MIN | SQL_AF_SUM},
+    {SQL_SUBQUERIES, InfoKind::word, nullptr,
+     SQL_SQ_CORRELATED_SUBQUERIES | SQL_SQ_COMPARISON | SQL_SQ_EXISTS | SQL_SQ_IN | SQL_SQ_QUANTIFIED},
     {SQL_UNION, InfoKind::word, nullptr, SQL_U_UNION | SQL_U_UNION_ALL},
     {SQL_INFO_SCHEMA_VIEWS, InfoKind::word, nullptr, 0},
     {SQL_TIMEDATE_ADD_INTERVALS, InfoKind::word, nullptr, 0},
@@ -182,16 +187,17 @@ SQLRETURN get_info(Connection &conn, SQLUSMALLINT id, SQLPOINTER value, SQLSMALL
 }
 
 constexpr SQLUSMALLINT implemented[] = {
-    SQL_API_SQLALLOCHANDLE, SQL_API_SQLFREEHANDLE, SQL_API_SQLSETENVATTR, SQL_API_SQLGETENVATTR,
-    SQL_API_SQLSETCONNECTATTR, SQL_API_SQLGETCONNECTATTR, SQL_API_SQLCONNECT, SQL_API_SQLDRIVERCONNECT,
-    SQL_API_SQLDISCONNECT, SQL_API_SQLGETINFO, SQL_API_SQLGETFUNCTIONS, SQL_API_SQLGETTYPEINFO,
-    SQL_API_SQLEXECDIRECT, SQL_API_SQLPREPARE, SQL_API_SQLEXECUTE, SQL_API_SQLBINDPARAMETER,
-    SQL_API_SQLNUMPARAMS, SQL_API_SQLDESCRIBEPARAM, SQL_API_SQLNUMRESULTCOLS, SQL_API_SQLDESCRIBECOL,
-    SQL_API_SQLCOLATTRIBUTE, SQL_API_SQLBINDCOL, SQL_API_SQLFETCH, SQL_API_SQLFETCHSCROLL, SQL_API_SQLGETDATA,
-    SQL_API_SQLROWCOUNT, SQL_API_SQLMORERESULTS, SQL_API_SQLCLOSECURSOR, SQL_API_SQLFREESTMT, SQL_API_SQLENDTRAN,
-    SQL_API_SQLCANCEL, SQL_API_SQLSETSTMTATTR, SQL_API_SQLGETSTMTATTR, SQL_API_SQLSETCURSORNAME,
-    SQL_API_SQLGETCURSORNAME, SQL_API_SQLGETDIAGREC, SQL_API_SQLGETDIAGFIELD, SQL_API_SQLTABLES,
-    SQL_API_SQLCOLUMNS, SQL_API_SQLNATIVESQL, SQL_API_SQLPARAMDATA, SQL_API_SQLPUTDATA,
+    SQL_API_SQLALLOCHANDLE,    SQL_API_SQLFREEHANDLE,     SQL_API_SQLSETENVATTR,    SQL_API_SQLGETENVATTR,
+    SQL_API_SQLSETCONNECTATTR, SQL_API_SQLGETCONNECTATTR, SQL_API_SQLCONNECT,       SQL_API_SQLDRIVERCONNECT,
+    SQL_API_SQLDISCONNECT,     SQL_API_SQLGETINFO,        SQL_API_SQLGETFUNCTIONS,  SQL_API_SQLGETTYPEINFO,
+    SQL_API_SQLEXECDIRECT,     SQL_API_SQLPREPARE,        SQL_API_SQLEXECUTE,       SQL_API_SQLBINDPARAMETER,
+    SQL_API_SQLNUMPARAMS,      SQL_API_SQLDESCRIBEPARAM,  SQL_API_SQLNUMRESULTCOLS, SQL_API_SQLDESCRIBECOL,
+    SQL_API_SQLCOLATTRIBUTE,   SQL_API_SQLBINDCOL,        SQL_API_SQLFETCH,         SQL_API_SQLFETCHSCROLL,
+    SQL_API_SQLGETDATA,        SQL_API_SQLROWCOUNT,       SQL_API_SQLMORERESULTS,   SQL_API_SQLCLOSECURSOR,
+    SQL_API_SQLFREESTMT,       SQL_API_SQLENDTRAN,        SQL_API_SQLCANCEL,        SQL_API_SQLSETSTMTATTR,
+    SQL_API_SQLGETSTMTATTR,    SQL_API_SQLSETCURSORNAME,  SQL_API_SQLGETCURSORNAME, SQL_API_SQLGETDIAGREC,
+    SQL_API_SQLGETDIAGFIELD,   SQL_API_SQLTABLES,         SQL_API_SQLCOLUMNS,       SQL_API_SQLNATIVESQL,
+    SQL_API_SQLPARAMDATA,      SQL_API_SQLPUTDATA,
 };
 
 SQLRETURN get_functions(SQLUSMALLINT id, SQLUSMALLINT *supported)
@@ -199,7 +205,8 @@ SQLRETURN get_functions(SQLUSMALLINT id, SQLUSMALLINT *supported)
     if (!supported) return SQL_SUCCESS;
     if (id == SQL_API_ODBC3_ALL_FUNCTIONS) {
         std::memset(supported, 0, SQL_API_ODBC3_ALL_FUNCTIONS_SIZE * sizeof(SQLUSMALLINT));
-        for (SQLUSMALLINT f : implemented) supported[f >> 4] = static_cast<SQLUSMALLINT>(supported[f >> 4] | (1 << (f & 15)));
+        for (SQLUSMALLINT f : implemented)
+            supported[f >> 4] = static_cast<SQLUSMALLINT>(supported[f >> 4] | (1 << (f & 15)));
         return SQL_SUCCESS;
     }
     if (id == SQL_API_ALL_FUNCTIONS) {
@@ -245,7 +252,8 @@ std::string text_or_null(const char *text)
 {
     if (!text) return "CAST(NULL AS VARCHAR(31))";
     std::string out = "CAST('";
-    for (const char *p = text; *p; ++p) out += *p == '\'' ? std::string("''") : std::string(1, *p);
+    for (const char *p = text; *p; ++p)
+        out += *p == '\'' ? std::string("''") : std::string(1, *p);
     return out + "' AS VARCHAR(31))";
 }
 
@@ -260,18 +268,21 @@ std::string type_info_query(SQLSMALLINT data_type)
         int datetime_sub = r.data_type >= SQL_TYPE_DATE ? r.data_type - SQL_TYPE_DATE + 1 : -1;
         bool wanted = data_type == SQL_ALL_TYPES || data_type == r.data_type ||
                       (data_type == SQL_TIMESTAMP && r.data_type == SQL_TYPE_TIMESTAMP) ||
-                      (data_type == SQL_DATE && r.data_type == SQL_TYPE_DATE) || (data_type == SQL_TIME && r.data_type == SQL_TYPE_TIME);
+                      (data_type == SQL_DATE && r.data_type == SQL_TYPE_DATE) ||
+                      (data_type == SQL_TIME && r.data_type == SQL_TYPE_TIME);
         if (!wanted) continue;
         if (!sql.empty()) sql += " UNION ALL ";
         sql += "SELECT " + text_or_null(r.name) + " AS TYPE_NAME, " + small(r.data_type) + " AS DATA_TYPE, CAST(" +
-               std::to_string(r.column_size) + " AS INTEGER) AS COLUMN_SIZE, " + text_or_null(r.prefix) + " AS LITERAL_PREFIX, " +
-               text_or_null(r.suffix) + " AS LITERAL_SUFFIX, " + text_or_null(r.create_params) + " AS CREATE_PARAMS, " +
-               small_or_null(SQL_NULLABLE) + " AS NULLABLE, " + small_or_null(r.case_sensitive) + " AS CASE_SENSITIVE, " +
-               small_or_null(r.searchable) + " AS SEARCHABLE, " + small_or_null(r.unsigned_attribute) + " AS UNSIGNED_ATTRIBUTE, " +
-               small_or_null(r.fixed_prec_scale) + " AS FIXED_PREC_SCALE, " + small_or_null(0) + " AS AUTO_UNIQUE_VALUE, " +
-               text_or_null(r.name) + " AS LOCAL_TYPE_NAME, " + small_or_null(r.minimum_scale) + " AS MINIMUM_SCALE, " +
-               small_or_null(r.maximum_scale) + " AS MAXIMUM_SCALE, " + small(sql_data_type) + " AS SQL_DATA_TYPE, " +
-               small_or_null(datetime_sub) + " AS SQL_DATETIME_SUB, CAST(" + (r.radix < 0 ? std::string("NULL") : std::to_string(r.radix)) +
+               std::to_string(r.column_size) + " AS INTEGER) AS COLUMN_SIZE, " + text_or_null(r.prefix) +
+               " AS LITERAL_PREFIX, " + text_or_null(r.suffix) + " AS LITERAL_SUFFIX, " +
+               text_or_null(r.create_params) + " AS CREATE_PARAMS, " + small_or_null(SQL_NULLABLE) + " AS NULLABLE, " +
+               small_or_null(r.case_sensitive) + " AS CASE_SENSITIVE, " + small_or_null(r.searchable) +
+               " AS SEARCHABLE, " + small_or_null(r.unsigned_attribute) + " AS UNSIGNED_ATTRIBUTE, " +
+               small_or_null(r.fixed_prec_scale) + " AS FIXED_PREC_SCALE, " + small_or_null(0) +
+               " AS AUTO_UNIQUE_VALUE, " + text_or_null(r.name) + " AS LOCAL_TYPE_NAME, " +
+               small_or_null(r.minimum_scale) + " AS MINIMUM_SCALE, " + small_or_null(r.maximum_scale) +
+               " AS MAXIMUM_SCALE, " + small(sql_data_type) + " AS SQL_DATA_TYPE, " + small_or_null(datetime_sub) +
+               " AS SQL_DATETIME_SUB, CAST(" + (r.radix < 0 ? std::string("NULL") : std::to_string(r.radix)) +
                " AS INTEGER) AS NUM_PREC_RADIX, " + small_or_null(-1) + " AS INTERVAL_PRECISION FROM RDB$DATABASE";
     }
     // An unknown type gives an empty result of the same shape.
@@ -338,7 +349,8 @@ KVFB_API SQLRETURN SQL_API SQLNativeSql(SQLHDBC handle, SQLCHAR *in, SQLINTEGER 
     SQLRETURN rc = translate_escapes(scratch, input_text(in, in_length), sql) ? SQL_SUCCESS : SQL_ERROR;
     scratch.conn = nullptr;
     kv_mem_release_handle(scratch.mem);
-    if (rc == SQL_SUCCESS && copy_str_bufferl(reinterpret_cast<char *>(out), out_max, out_length, sql.c_str()) == 1 && out)
+    if (rc == SQL_SUCCESS && copy_str_bufferl(reinterpret_cast<char *>(out), out_max, out_length, sql.c_str()) == 1 &&
+        out)
         warn(conn->error_header, "01004", "String data, right truncated");
     return KVFB_LEAVE(conn->error_header, "SQLNativeSql", rc);
 }

@@ -56,7 +56,7 @@ class Watchdog {
 public:
     explicit Watchdog(fbapi::Database &db) : db_(db) {}
     ~Watchdog();
-    void arm(time_t deadline);  // fires when the clock is past `deadline` (whole seconds)
+    void arm(time_t deadline); // fires when the clock is past `deadline` (whole seconds)
     void disarm();
 
 private:
@@ -99,33 +99,33 @@ struct Parameter {
     SQLPOINTER value = nullptr;
     SQLLEN buffer_length = 0;
     SQLLEN *indicator = nullptr;
-    bool at_exec = false;      // data comes through SQLPutData
+    bool at_exec = false; // data comes through SQLPutData
     bool put_null = false;
-    std::string put_data;      // what SQLPutData sent
+    std::string put_data; // what SQLPutData sent
 };
 
 // SQLGetData's place in the current row's column.
 struct PieceState {
-    SQLUSMALLINT column = 0;   // 0: no column read yet in this row
-    bool rendered = false;     // text holds the datum
+    SQLUSMALLINT column = 0; // 0: no column read yet in this row
+    bool rendered = false;   // text holds the datum
     bool done = false;
-    std::string text;          // the rendered datum being handed out
+    std::string text; // the rendered datum being handed out
     size_t offset = 0;
     bool long_started = false;
 };
 
 struct Statement : DriverStatement {
     MemHandle *mem = nullptr;
-    MemHandle *prepared_mem = nullptr;  // the row's Values, renewed by each prepare
-    MemHandle *row_mem = nullptr;       // long buffers of the current row, renewed when used
+    MemHandle *prepared_mem = nullptr; // the row's Values, renewed by each prepare
+    MemHandle *row_mem = nullptr;      // long buffers of the current row, renewed when used
     bool row_mem_used = false;
     Connection *conn = nullptr;
     fbapi::Statement fb;
     bool prepared = false, executed = false, has_row = false;
-    std::vector<Value *> row;           // one Value per column, refilled by each fetch
+    std::vector<Value *> row; // one Value per column, refilled by each fetch
     std::vector<Binding> bindings;
     std::vector<Parameter> params;
-    size_t need_data = 0;               // 1-based parameter awaiting SQLPutData, 0 none
+    size_t need_data = 0; // 1-based parameter awaiting SQLPutData, 0 none
     bool need_data_started = false;
     SQLULEN query_timeout = 0, max_rows = 0, rows_fetched = 0;
     SQLULEN *rows_fetched_ptr = nullptr;
@@ -166,9 +166,9 @@ SQLRETURN run_internal_query(Statement &stmt, const std::string &sql);
 
 // Rows into Values, texts and descriptions (convert.cpp).
 void column_to_value(const fbapi::Field &field, Value *value);
-std::string value_text(const Value *value);                  // what SQL_C_CHAR receives
-std::string hex(const unsigned char *bytes, size_t n);       // upper-case hexadecimal digits
-int32_t firebird_date(int year, int month, int day);         // days since 1858-11-17
+std::string value_text(const Value *value);            // what SQL_C_CHAR receives
+std::string hex(const unsigned char *bytes, size_t n); // upper-case hexadecimal digits
+int32_t firebird_date(int year, int month, int day);   // days since 1858-11-17
 uint32_t firebird_time(unsigned hour, unsigned minute, unsigned second, uint32_t fraction_ns);
 // Values to the application's buffers (deliver.cpp).
 // Converts `value` to `c_type` into the application's buffer, continuing
@@ -179,7 +179,7 @@ SQLRETURN deliver(Statement &stmt, SQLUSMALLINT column, const Value *value, SQLS
 // Sets Firebird parameter `index` from the application's bound parameter (parameters.cpp).
 SQLRETURN bind_parameter_value(Statement &stmt, size_t index);
 SQLSMALLINT sql_type_of(const fbapi::Field &field);
-const char *type_name_of(const fbapi::Field &field);  // Firebird's name, for SQL_DESC_TYPE_NAME
+const char *type_name_of(const fbapi::Field &field); // Firebird's name, for SQL_DESC_TYPE_NAME
 SQLULEN column_size_of(const fbapi::Field &field);
 SQLSMALLINT decimal_digits_of(const fbapi::Field &field);
 SQLLEN display_size_of(const fbapi::Field &field);

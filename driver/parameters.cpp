@@ -15,9 +15,8 @@ namespace kvfb {
 namespace {
 
 constexpr int charset_octets = 1;
-constexpr int charset_connection = 127;           // the attachment's character set
-constexpr size_t longest_text_parameter = 32000;  // longer text goes into a blob
-
+constexpr int charset_connection = 127;          // the attachment's character set
+constexpr size_t longest_text_parameter = 32000; // longer text goes into a blob
 
 bool is_character_c_type(SQLSMALLINT t) { return t == SQL_C_CHAR || t == SQL_C_WCHAR || t == SQL_C_BINARY; }
 
@@ -28,7 +27,8 @@ size_t parameter_bytes(const Parameter &p, SQLLEN indicator)
         if (p.c_type == SQL_C_WCHAR) {
             auto *w = static_cast<const SQLWCHAR *>(p.value);
             size_t n = 0;
-            while (w[n]) ++n;
+            while (w[n])
+                ++n;
             return n * 2;
         }
         return std::strlen(static_cast<const char *>(p.value));
@@ -79,10 +79,12 @@ SQLRETURN bind_parameter_value(Statement &stmt, size_t index)
     if (p.at_exec) {
         if (p.put_null) return stmt.fb.set_parameter(index, fbapi::Kind::null, nullptr, 0), SQL_SUCCESS;
         if (c_type == SQL_C_WCHAR) {
-            std::string text = utf16_to_utf8(reinterpret_cast<const SQLWCHAR *>(p.put_data.data()), p.put_data.size() / 2);
+            std::string text =
+                utf16_to_utf8(reinterpret_cast<const SQLWCHAR *>(p.put_data.data()), p.put_data.size() / 2);
             return set_bytes(stmt, index, text.data(), text.size(), false);
         }
-        if (is_character_c_type(c_type)) return set_bytes(stmt, index, p.put_data.data(), p.put_data.size(), c_type == SQL_C_BINARY);
+        if (is_character_c_type(c_type))
+            return set_bytes(stmt, index, p.put_data.data(), p.put_data.size(), c_type == SQL_C_BINARY);
         return post(stmt.error_header, "HY090", "Invalid string or buffer length");
     }
     SQLLEN indicator = p.indicator ? *p.indicator : (is_character_c_type(c_type) ? SQL_NTS : 0);
@@ -94,7 +96,8 @@ SQLRETURN bind_parameter_value(Statement &stmt, size_t index)
     switch (c_type) {
     case SQL_C_CHAR:
     case SQL_C_BINARY:
-        return set_bytes(stmt, index, static_cast<const char *>(data), parameter_bytes(p, indicator), c_type == SQL_C_BINARY);
+        return set_bytes(stmt, index, static_cast<const char *>(data), parameter_bytes(p, indicator),
+                         c_type == SQL_C_BINARY);
     case SQL_C_WCHAR: {
         std::string text = utf16_to_utf8(static_cast<const SQLWCHAR *>(data), parameter_bytes(p, indicator) / 2);
         return set_bytes(stmt, index, text.data(), text.size(), false);
@@ -118,7 +121,8 @@ SQLRETURN bind_parameter_value(Statement &stmt, size_t index)
     }
     case SQL_C_DOUBLE:
     case SQL_C_FLOAT: {
-        double d = c_type == SQL_C_FLOAT ? double(*static_cast<const float *>(data)) : *static_cast<const double *>(data);
+        double d =
+            c_type == SQL_C_FLOAT ? double(*static_cast<const float *>(data)) : *static_cast<const double *>(data);
         stmt.fb.set_parameter(index, fbapi::Kind::float64, &d, sizeof d);
         return SQL_SUCCESS;
     }
@@ -149,7 +153,8 @@ SQLRETURN bind_parameter_value(Statement &stmt, size_t index)
     case SQL_C_TIMESTAMP: {
         SQL_TIMESTAMP_STRUCT t;
         std::memcpy(&t, data, sizeof t);
-        fbapi::Timestamp ts = {firebird_date(t.year, t.month, t.day), firebird_time(t.hour, t.minute, t.second, t.fraction)};
+        fbapi::Timestamp ts = {firebird_date(t.year, t.month, t.day),
+                               firebird_time(t.hour, t.minute, t.second, t.fraction)};
         stmt.fb.set_parameter(index, fbapi::Kind::timestamp, &ts, sizeof ts);
         return SQL_SUCCESS;
     }

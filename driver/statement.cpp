@@ -109,8 +109,8 @@ bool awaits_data(Statement &stmt)
     stmt.need_data = 0;
     for (size_t i = 0; i < stmt.fb.parameters().size() && i < stmt.params.size(); ++i) {
         Parameter &p = stmt.params[i];
-        p.at_exec = p.bound && p.indicator &&
-                    (*p.indicator == SQL_DATA_AT_EXEC || *p.indicator <= SQL_LEN_DATA_AT_EXEC_OFFSET);
+        p.at_exec =
+            p.bound && p.indicator && (*p.indicator == SQL_DATA_AT_EXEC || *p.indicator <= SQL_LEN_DATA_AT_EXEC_OFFSET);
         p.put_data.clear();
         p.put_null = false;
         if (p.at_exec && !stmt.need_data) stmt.need_data = i + 1;
@@ -192,7 +192,8 @@ SQLRETURN fetch_row(Statement &stmt)
         stmt.row_mem_used = false;
     }
     std::vector<fbapi::Field> &columns = stmt.fb.columns();
-    for (size_t i = 0; i < columns.size(); ++i) column_to_value(columns[i], stmt.row[i]);
+    for (size_t i = 0; i < columns.size(); ++i)
+        column_to_value(columns[i], stmt.row[i]);
     stmt.has_row = true;
     stmt.piece = {};
     ++stmt.rows_fetched;
@@ -200,7 +201,8 @@ SQLRETURN fetch_row(Statement &stmt)
     for (size_t i = 0; i < stmt.bindings.size() && i < columns.size(); ++i) {
         const Binding &b = stmt.bindings[i];
         if (!b.target && !b.indicator) continue;
-        SQLRETURN rc = deliver(stmt, SQLUSMALLINT(i + 1), stmt.row[i], b.c_type, b.target, b.buffer_length, b.indicator, nullptr);
+        SQLRETURN rc =
+            deliver(stmt, SQLUSMALLINT(i + 1), stmt.row[i], b.c_type, b.target, b.buffer_length, b.indicator, nullptr);
         if (rc == SQL_ERROR) return rc;
         if (rc == SQL_SUCCESS_WITH_INFO) result = rc;
     }
@@ -212,7 +214,8 @@ SQLRETURN describe_column(Statement &stmt, SQLUSMALLINT column, SQLCHAR *name, S
                           SQLSMALLINT *nullable)
 {
     if (!stmt.prepared) return post(stmt.error_header, "HY010", "Function sequence error");
-    if (column < 1 || column > stmt.fb.columns().size()) return post(stmt.error_header, "07009", "Invalid descriptor index");
+    if (column < 1 || column > stmt.fb.columns().size())
+        return post(stmt.error_header, "07009", "Invalid descriptor index");
     const fbapi::Field &f = stmt.fb.columns()[column - 1];
     SQLRETURN rc = SQL_SUCCESS;
     if (copy_str_buffer(reinterpret_cast<char *>(name), name_max, name_length, f.alias.c_str()) == 1 && name) {
@@ -233,7 +236,8 @@ SQLRETURN column_attribute(Statement &stmt, SQLUSMALLINT column, SQLUSMALLINT fi
         if (number) *number = SQLLEN(stmt.fb.columns().size());
         return SQL_SUCCESS;
     }
-    if (column < 1 || column > stmt.fb.columns().size()) return post(stmt.error_header, "07009", "Invalid descriptor index");
+    if (column < 1 || column > stmt.fb.columns().size())
+        return post(stmt.error_header, "07009", "Invalid descriptor index");
     const fbapi::Field &f = stmt.fb.columns()[column - 1];
     const char *string = nullptr;
     SQLLEN n = 0;
@@ -249,7 +253,9 @@ SQLRETURN column_attribute(Statement &stmt, SQLUSMALLINT column, SQLUSMALLINT fi
     case SQL_DESC_CATALOG_NAME: string = ""; break;
     case SQL_DESC_TYPE_NAME: string = type_name_of(f); break;
     case SQL_DESC_LITERAL_PREFIX:
-    case SQL_DESC_LITERAL_SUFFIX: string = (type == SQL_CHAR || type == SQL_VARCHAR || type == SQL_LONGVARCHAR) ? "'" : ""; break;
+    case SQL_DESC_LITERAL_SUFFIX:
+        string = (type == SQL_CHAR || type == SQL_VARCHAR || type == SQL_LONGVARCHAR) ? "'" : "";
+        break;
     case SQL_DESC_LOCAL_TYPE_NAME: string = type_name_of(f); break;
     case SQL_DESC_TYPE: n = type >= SQL_TYPE_DATE && type <= SQL_TYPE_TIMESTAMP ? SQL_DATETIME : type; break;
     case SQL_DESC_CONCISE_TYPE: n = type; break;
@@ -263,14 +269,26 @@ SQLRETURN column_attribute(Statement &stmt, SQLUSMALLINT column, SQLUSMALLINT fi
     case SQL_DESC_DISPLAY_SIZE: n = display_size_of(f); break;
     case SQL_DESC_NULLABLE:
     case SQL_COLUMN_NULLABLE: n = f.nullable ? SQL_NULLABLE : SQL_NO_NULLS; break;
-    case SQL_DESC_UNSIGNED: n = (type == SQL_SMALLINT || type == SQL_INTEGER || type == SQL_BIGINT || type == SQL_NUMERIC ||
-                                 type == SQL_DECIMAL || type == SQL_REAL || type == SQL_DOUBLE) ? SQL_FALSE : SQL_TRUE; break;
+    case SQL_DESC_UNSIGNED:
+        n = (type == SQL_SMALLINT || type == SQL_INTEGER || type == SQL_BIGINT || type == SQL_NUMERIC ||
+             type == SQL_DECIMAL || type == SQL_REAL || type == SQL_DOUBLE)
+                ? SQL_FALSE
+                : SQL_TRUE;
+        break;
     case SQL_DESC_FIXED_PREC_SCALE: n = (type == SQL_NUMERIC || type == SQL_DECIMAL) ? SQL_TRUE : SQL_FALSE; break;
     case SQL_DESC_AUTO_UNIQUE_VALUE: n = SQL_FALSE; break;
-    case SQL_DESC_CASE_SENSITIVE: n = (type == SQL_CHAR || type == SQL_VARCHAR || type == SQL_LONGVARCHAR) ? SQL_TRUE : SQL_FALSE; break;
+    case SQL_DESC_CASE_SENSITIVE:
+        n = (type == SQL_CHAR || type == SQL_VARCHAR || type == SQL_LONGVARCHAR) ? SQL_TRUE : SQL_FALSE;
+        break;
     case SQL_DESC_SEARCHABLE: n = f.kind == fbapi::Kind::blob ? SQL_PRED_CHAR : SQL_PRED_SEARCHABLE; break;
     case SQL_DESC_UPDATABLE: n = SQL_ATTR_READWRITE_UNKNOWN; break;
-    case SQL_DESC_NUM_PREC_RADIX: n = (type == SQL_REAL || type == SQL_DOUBLE) ? 2 : (type == SQL_NUMERIC || type == SQL_DECIMAL || type == SQL_SMALLINT || type == SQL_INTEGER || type == SQL_BIGINT) ? 10 : 0; break;
+    case SQL_DESC_NUM_PREC_RADIX:
+        n = (type == SQL_REAL || type == SQL_DOUBLE) ? 2
+            : (type == SQL_NUMERIC || type == SQL_DECIMAL || type == SQL_SMALLINT || type == SQL_INTEGER ||
+               type == SQL_BIGINT)
+                ? 10
+                : 0;
+        break;
     case SQL_DESC_UNNAMED: n = f.alias.empty() ? SQL_UNNAMED : SQL_NAMED; break;
     default: return post(stmt.error_header, "HY091", "Invalid descriptor field identifier");
     }
@@ -378,7 +396,8 @@ SQLRETURN bind_parameter(Statement &stmt, SQLUSMALLINT number, SQLSMALLINT io, S
                          SQLULEN size, SQLSMALLINT digits, SQLPOINTER value, SQLLEN buffer_length, SQLLEN *indicator)
 {
     if (number < 1) return post(stmt.error_header, "07009", "Invalid descriptor index");
-    if (io != SQL_PARAM_INPUT) return post(stmt.error_header, "HYC00", "Optional feature not implemented: output parameters");
+    if (io != SQL_PARAM_INPUT)
+        return post(stmt.error_header, "HYC00", "Optional feature not implemented: output parameters");
     if (stmt.params.size() < number) stmt.params.resize(number);
     Parameter &p = stmt.params[number - 1];
     p = Parameter{};
@@ -395,11 +414,13 @@ SQLRETURN bind_parameter(Statement &stmt, SQLUSMALLINT number, SQLSMALLINT io, S
 
 SQLRETURN set_cursor_name(Statement &stmt, std::string_view name)
 {
-    if (name.empty() || name.size() >= KV_CURSOR_NAME_SIZE) return post(stmt.error_header, "34000", "Invalid cursor name");
+    if (name.empty() || name.size() >= KV_CURSOR_NAME_SIZE)
+        return post(stmt.error_header, "34000", "Invalid cursor name");
     std::string text(name);
     DriverStatement *holder = get_stmt_by_cursor(&stmt, text.c_str());
     if (holder && holder != &stmt) return post(stmt.error_header, "3C000", "Duplicate cursor name");
-    if (insert_cursor_name(&stmt, text.c_str()) != 0) return post(stmt.error_header, "HY001", "Memory allocation error");
+    if (insert_cursor_name(&stmt, text.c_str()) != 0)
+        return post(stmt.error_header, "HY001", "Memory allocation error");
     return SQL_SUCCESS;
 }
 
@@ -409,10 +430,10 @@ SQLRETURN set_cursor_name(Statement &stmt, std::string_view name)
 
 using namespace kvfb;
 
-#define STATEMENT_CALL(name, handle, trace_format, ...)                          \
-    Statement *stmt = statement(handle);                                         \
-    if (!stmt) return SQL_INVALID_HANDLE;                                        \
-    SetupErrorHeader(stmt->error_header, stmt->error_header->dynamic_function_code); \
+#define STATEMENT_CALL(name, handle, trace_format, ...)                                                                \
+    Statement *stmt = statement(handle);                                                                               \
+    if (!stmt) return SQL_INVALID_HANDLE;                                                                              \
+    SetupErrorHeader(stmt->error_header, stmt->error_header->dynamic_function_code);                                   \
     KVFB_TRACE(name trace_format, handle __VA_OPT__(, ) __VA_ARGS__)
 
 extern "C" {
@@ -444,7 +465,9 @@ KVFB_API SQLRETURN SQL_API SQLNumResultCols(SQLHSTMT handle, SQLSMALLINT *count)
 {
     KVFB_SERIALISE;
     STATEMENT_CALL("SQLNumResultCols", handle, "(%p)");
-    if (!stmt->prepared) return KVFB_LEAVE(stmt->error_header, "SQLNumResultCols", post(stmt->error_header, "HY010", "Function sequence error"));
+    if (!stmt->prepared)
+        return KVFB_LEAVE(stmt->error_header, "SQLNumResultCols",
+                          post(stmt->error_header, "HY010", "Function sequence error"));
     if (count) *count = static_cast<SQLSMALLINT>(stmt->fb.columns().size());
     return KVFB_LEAVE(stmt->error_header, "SQLNumResultCols", SQL_SUCCESS);
 }
@@ -473,7 +496,9 @@ KVFB_API SQLRETURN SQL_API SQLBindCol(SQLHSTMT handle, SQLUSMALLINT column, SQLS
 {
     KVFB_SERIALISE;
     STATEMENT_CALL("SQLBindCol", handle, "(%p, %u, %i)", int(column), c_type);
-    if (column < 1) return KVFB_LEAVE(stmt->error_header, "SQLBindCol", post(stmt->error_header, "07009", "Invalid descriptor index: bookmarks are not supported"));
+    if (column < 1)
+        return KVFB_LEAVE(stmt->error_header, "SQLBindCol",
+                          post(stmt->error_header, "07009", "Invalid descriptor index: bookmarks are not supported"));
     if (stmt->bindings.size() < column) stmt->bindings.resize(column);
     stmt->bindings[column - 1] = Binding{c_type, target, buffer_length, indicator};
     return KVFB_LEAVE(stmt->error_header, "SQLBindCol", SQL_SUCCESS);
@@ -485,7 +510,10 @@ KVFB_API SQLRETURN SQL_API SQLFetch(SQLHSTMT handle)
     STATEMENT_CALL("SQLFetch", handle, "(%p)");
     SQLRETURN rc = fetch_row(*stmt);
     if (stmt->rows_fetched_ptr) *stmt->rows_fetched_ptr = SQL_SUCCEEDED(rc) ? 1 : 0;
-    if (stmt->row_status_ptr && rc != SQL_NO_DATA) *stmt->row_status_ptr = rc == SQL_ERROR ? SQL_ROW_ERROR : rc == SQL_SUCCESS ? SQL_ROW_SUCCESS : SQL_ROW_SUCCESS_WITH_INFO;
+    if (stmt->row_status_ptr && rc != SQL_NO_DATA)
+        *stmt->row_status_ptr = rc == SQL_ERROR     ? SQL_ROW_ERROR
+                                : rc == SQL_SUCCESS ? SQL_ROW_SUCCESS
+                                                    : SQL_ROW_SUCCESS_WITH_INFO;
     return KVFB_LEAVE(stmt->error_header, "SQLFetch", rc);
 }
 
@@ -494,7 +522,8 @@ KVFB_API SQLRETURN SQL_API SQLFetchScroll(SQLHSTMT handle, SQLSMALLINT orientati
     KVFB_SERIALISE;
     if (orientation != SQL_FETCH_NEXT) {
         STATEMENT_CALL("SQLFetchScroll", handle, "(%p, %i)", orientation);
-        return KVFB_LEAVE(stmt->error_header, "SQLFetchScroll", post(stmt->error_header, "HY106", "Fetch type out of range: the cursor is forward-only"));
+        return KVFB_LEAVE(stmt->error_header, "SQLFetchScroll",
+                          post(stmt->error_header, "HY106", "Fetch type out of range: the cursor is forward-only"));
     }
     return SQLFetch(handle);
 }
@@ -504,15 +533,18 @@ KVFB_API SQLRETURN SQL_API SQLGetData(SQLHSTMT handle, SQLUSMALLINT column, SQLS
 {
     KVFB_SERIALISE;
     STATEMENT_CALL("SQLGetData", handle, "(%p, %u, %i)", int(column), c_type);
-    if (!stmt->has_row) return KVFB_LEAVE(stmt->error_header, "SQLGetData", post(stmt->error_header, "24000", "Invalid cursor state"));
+    if (!stmt->has_row)
+        return KVFB_LEAVE(stmt->error_header, "SQLGetData", post(stmt->error_header, "24000", "Invalid cursor state"));
     if (column < 1 || column > stmt->row.size())
-        return KVFB_LEAVE(stmt->error_header, "SQLGetData", post(stmt->error_header, "07009", "Invalid descriptor index"));
+        return KVFB_LEAVE(stmt->error_header, "SQLGetData",
+                          post(stmt->error_header, "07009", "Invalid descriptor index"));
     if (stmt->piece.column != column) {
         stmt->piece = {};
         stmt->piece.column = column;
     }
-    return KVFB_LEAVE(stmt->error_header, "SQLGetData",
-                      deliver(*stmt, column, stmt->row[column - 1], c_type, target, buffer_length, indicator, &stmt->piece));
+    return KVFB_LEAVE(
+        stmt->error_header, "SQLGetData",
+        deliver(*stmt, column, stmt->row[column - 1], c_type, target, buffer_length, indicator, &stmt->piece));
 }
 
 KVFB_API SQLRETURN SQL_API SQLRowCount(SQLHSTMT handle, SQLLEN *count)
@@ -535,7 +567,9 @@ KVFB_API SQLRETURN SQL_API SQLCloseCursor(SQLHSTMT handle)
 {
     KVFB_SERIALISE;
     STATEMENT_CALL("SQLCloseCursor", handle, "(%p)");
-    if (stmt->state != 3) return KVFB_LEAVE(stmt->error_header, "SQLCloseCursor", post(stmt->error_header, "24000", "Invalid cursor state"));
+    if (stmt->state != 3)
+        return KVFB_LEAVE(stmt->error_header, "SQLCloseCursor",
+                          post(stmt->error_header, "24000", "Invalid cursor state"));
     return KVFB_LEAVE(stmt->error_header, "SQLCloseCursor", close_cursor(*stmt));
 }
 
@@ -599,7 +633,8 @@ KVFB_API SQLRETURN SQL_API SQLGetCursorName(SQLHSTMT handle, SQLCHAR *name, SQLS
     KVFB_SERIALISE;
     STATEMENT_CALL("SQLGetCursorName", handle, "(%p)");
     if (!stmt->cursor_name[0] && generate_cursor_name(stmt) != 0)
-        return KVFB_LEAVE(stmt->error_header, "SQLGetCursorName", post(stmt->error_header, "HY001", "Memory allocation error"));
+        return KVFB_LEAVE(stmt->error_header, "SQLGetCursorName",
+                          post(stmt->error_header, "HY001", "Memory allocation error"));
     if (copy_str_buffer(reinterpret_cast<char *>(name), max, length, get_cursor_name(stmt)) == 1 && name)
         warn(stmt->error_header, "01004", "String data, right truncated");
     return KVFB_LEAVE(stmt->error_header, "SQLGetCursorName", SQL_SUCCESS);
@@ -611,15 +646,18 @@ KVFB_API SQLRETURN SQL_API SQLBindParameter(SQLHSTMT handle, SQLUSMALLINT number
 {
     KVFB_SERIALISE;
     STATEMENT_CALL("SQLBindParameter", handle, "(%p, %u, %i, %i)", int(number), c_type, sql_type);
-    return KVFB_LEAVE(stmt->error_header, "SQLBindParameter",
-                      bind_parameter(*stmt, number, io, c_type, sql_type, size, digits, value, buffer_length, indicator));
+    return KVFB_LEAVE(
+        stmt->error_header, "SQLBindParameter",
+        bind_parameter(*stmt, number, io, c_type, sql_type, size, digits, value, buffer_length, indicator));
 }
 
 KVFB_API SQLRETURN SQL_API SQLNumParams(SQLHSTMT handle, SQLSMALLINT *count)
 {
     KVFB_SERIALISE;
     STATEMENT_CALL("SQLNumParams", handle, "(%p)");
-    if (!stmt->prepared) return KVFB_LEAVE(stmt->error_header, "SQLNumParams", post(stmt->error_header, "HY010", "Function sequence error"));
+    if (!stmt->prepared)
+        return KVFB_LEAVE(stmt->error_header, "SQLNumParams",
+                          post(stmt->error_header, "HY010", "Function sequence error"));
     if (count) *count = static_cast<SQLSMALLINT>(stmt->fb.parameters().size());
     return KVFB_LEAVE(stmt->error_header, "SQLNumParams", SQL_SUCCESS);
 }
@@ -629,9 +667,12 @@ KVFB_API SQLRETURN SQL_API SQLDescribeParam(SQLHSTMT handle, SQLUSMALLINT number
 {
     KVFB_SERIALISE;
     STATEMENT_CALL("SQLDescribeParam", handle, "(%p, %u)", int(number));
-    if (!stmt->prepared) return KVFB_LEAVE(stmt->error_header, "SQLDescribeParam", post(stmt->error_header, "HY010", "Function sequence error"));
+    if (!stmt->prepared)
+        return KVFB_LEAVE(stmt->error_header, "SQLDescribeParam",
+                          post(stmt->error_header, "HY010", "Function sequence error"));
     if (number < 1 || number > stmt->fb.parameters().size())
-        return KVFB_LEAVE(stmt->error_header, "SQLDescribeParam", post(stmt->error_header, "07009", "Invalid descriptor index"));
+        return KVFB_LEAVE(stmt->error_header, "SQLDescribeParam",
+                          post(stmt->error_header, "07009", "Invalid descriptor index"));
     const fbapi::Field &f = stmt->fb.parameters()[number - 1];
     if (type) *type = sql_type_of(f);
     if (size) *size = column_size_of(f);

@@ -42,7 +42,8 @@ protected:
         SQLSetEnvAttr(env, SQL_ATTR_ODBC_VERSION, reinterpret_cast<SQLPOINTER>(intptr_t(version)), 0);
         SQLAllocHandle(SQL_HANDLE_DBC, env, &dbc);
         std::string in = "DSN=" + dsn();
-        SQLRETURN rc = SQLDriverConnect(dbc, nullptr, text(in.c_str()), SQL_NTS, nullptr, 0, nullptr, SQL_DRIVER_NOPROMPT);
+        SQLRETURN rc =
+            SQLDriverConnect(dbc, nullptr, text(in.c_str()), SQL_NTS, nullptr, 0, nullptr, SQL_DRIVER_NOPROMPT);
         ASSERT_TRUE(SQL_SUCCEEDED(rc)) << first_record(SQL_HANDLE_DBC, dbc).second;
         SQLAllocHandle(SQL_HANDLE_STMT, dbc, &stmt);
     }
@@ -63,7 +64,8 @@ protected:
     void run(const std::string &sql)
     {
         SQLRETURN rc = exec(sql);
-        ASSERT_TRUE(SQL_SUCCEEDED(rc) || rc == SQL_NO_DATA) << sql << ": " << first_record(SQL_HANDLE_STMT, stmt).second;
+        ASSERT_TRUE(SQL_SUCCEEDED(rc) || rc == SQL_NO_DATA)
+            << sql << ": " << first_record(SQL_HANDLE_STMT, stmt).second;
         SQLFreeStmt(stmt, SQL_CLOSE);
     }
 
@@ -102,14 +104,19 @@ TEST_F(Driver, GetDataHandsOutCharacterAndLongDataInPieces)
     SQLFreeStmt(stmt, SQL_CLOSE);
     run("CREATE TABLE PIECES (V VARCHAR(100), T BLOB SUB_TYPE TEXT, B BLOB SUB_TYPE BINARY)");
     std::string long_text;
-    for (int i = 0; long_text.size() < 100000; ++i) long_text += "line " + std::to_string(i) + "; ";
+    for (int i = 0; long_text.size() < 100000; ++i)
+        long_text += "line " + std::to_string(i) + "; ";
     std::string bytes;
-    for (int i = 0; i < 70000; ++i) bytes += char(i * 7);
+    for (int i = 0; i < 70000; ++i)
+        bytes += char(i * 7);
 
     SQLLEN text_length = SQLLEN(long_text.size()), bytes_length = SQLLEN(bytes.size());
-    ASSERT_TRUE(SQL_SUCCEEDED(SQLPrepare(stmt, text("INSERT INTO PIECES VALUES ('Grüße, Welt: 0123456789', ?, ?)"), SQL_NTS)));
-    SQLBindParameter(stmt, 1, SQL_PARAM_INPUT, SQL_C_CHAR, SQL_LONGVARCHAR, long_text.size(), 0, long_text.data(), 0, &text_length);
-    SQLBindParameter(stmt, 2, SQL_PARAM_INPUT, SQL_C_BINARY, SQL_LONGVARBINARY, bytes.size(), 0, bytes.data(), 0, &bytes_length);
+    ASSERT_TRUE(
+        SQL_SUCCEEDED(SQLPrepare(stmt, text("INSERT INTO PIECES VALUES ('Grüße, Welt: 0123456789', ?, ?)"), SQL_NTS)));
+    SQLBindParameter(stmt, 1, SQL_PARAM_INPUT, SQL_C_CHAR, SQL_LONGVARCHAR, long_text.size(), 0, long_text.data(), 0,
+                     &text_length);
+    SQLBindParameter(stmt, 2, SQL_PARAM_INPUT, SQL_C_BINARY, SQL_LONGVARBINARY, bytes.size(), 0, bytes.data(), 0,
+                     &bytes_length);
     ASSERT_TRUE(SQL_SUCCEEDED(SQLExecute(stmt))) << first_record(SQL_HANDLE_STMT, stmt).second;
     SQLFreeStmt(stmt, SQL_RESET_PARAMS);
 
@@ -173,12 +180,14 @@ TEST_F(Driver, ParametersSentAtExecution)
     SQLLEN at_exec = SQL_LEN_DATA_AT_EXEC(0);
     ASSERT_TRUE(SQL_SUCCEEDED(SQLPrepare(stmt, text("INSERT INTO DAE VALUES (?, ?)"), SQL_NTS)));
     SQLBindParameter(stmt, 1, SQL_PARAM_INPUT, SQL_C_SLONG, SQL_INTEGER, 0, 0, &id, 0, nullptr);
-    SQLBindParameter(stmt, 2, SQL_PARAM_INPUT, SQL_C_CHAR, SQL_LONGVARCHAR, 0, 0, reinterpret_cast<SQLPOINTER>(2), 0, &at_exec);
+    SQLBindParameter(stmt, 2, SQL_PARAM_INPUT, SQL_C_CHAR, SQL_LONGVARCHAR, 0, 0, reinterpret_cast<SQLPOINTER>(2), 0,
+                     &at_exec);
     ASSERT_EQ(SQLExecute(stmt), SQL_NEED_DATA);
     SQLPOINTER token = nullptr;
     ASSERT_EQ(SQLParamData(stmt, &token), SQL_NEED_DATA);
     EXPECT_EQ(token, reinterpret_cast<SQLPOINTER>(2));
-    for (const char *piece : {"first piece, ", "second piece"}) SQLPutData(stmt, const_cast<char *>(piece), SQL_NTS);
+    for (const char *piece : {"first piece, ", "second piece"})
+        SQLPutData(stmt, const_cast<char *>(piece), SQL_NTS);
     ASSERT_TRUE(SQL_SUCCEEDED(SQLParamData(stmt, &token))) << first_record(SQL_HANDLE_STMT, stmt).second;
     SQLLEN count = 0;
     SQLRowCount(stmt, &count);
@@ -200,14 +209,16 @@ TEST_F(Driver, TypedParametersReachTheColumnsExactly)
 {
     exec("DROP TABLE TYPED");
     SQLFreeStmt(stmt, SQL_CLOSE);
-    run("CREATE TABLE TYPED (I INTEGER, B BIGINT, N NUMERIC(18,4), D DOUBLE PRECISION, DT DATE, TS TIMESTAMP, V VARCHAR(20))");
+    run("CREATE TABLE TYPED (I INTEGER, B BIGINT, N NUMERIC(18,4), D DOUBLE PRECISION, DT DATE, TS TIMESTAMP, V "
+        "VARCHAR(20))");
     SQLINTEGER i = -123456;
     SQLBIGINT b = -9223372036854775807LL;
     SQL_NUMERIC_STRUCT n = {};
     n.precision = 18;
     n.scale = 4;
-    n.sign = 0;  // -1234.5678 = -12345678 x 10^-4
-    for (uint32_t v = 12345678, k = 0; v; v >>= 8, ++k) n.val[k] = SQLCHAR(v & 0xFF);
+    n.sign = 0; // -1234.5678 = -12345678 x 10^-4
+    for (uint32_t v = 12345678, k = 0; v; v >>= 8, ++k)
+        n.val[k] = SQLCHAR(v & 0xFF);
     double d = 0.1;
     SQL_DATE_STRUCT dt = {1752, 9, 14};
     SQL_TIMESTAMP_STRUCT ts = {2024, 2, 29, 23, 59, 58, 123400000};
@@ -225,8 +236,8 @@ TEST_F(Driver, TypedParametersReachTheColumnsExactly)
 
     ASSERT_TRUE(SQL_SUCCEEDED(exec("SELECT I, B, N, D, DT, TS, V FROM TYPED")));
     ASSERT_EQ(SQLFetch(stmt), SQL_SUCCESS);
-    const char *expected[] = {"-123456", "-9223372036854775807", "-1234.5678", "0.1", "1752-09-14",
-                              "2024-02-29 23:59:58.1234", "O'Brien"};
+    const char *expected[] = {"-123456",    "-9223372036854775807",     "-1234.5678", "0.1",
+                              "1752-09-14", "2024-02-29 23:59:58.1234", "O'Brien"};
     for (SQLUSMALLINT column = 1; column <= 7; ++column) {
         char got[64];
         SQLLEN indicator = 0;
@@ -260,7 +271,8 @@ TEST_F(Driver, CursorNames)
     SQLAllocHandle(SQL_HANDLE_STMT, dbc, &other);
     SQLCHAR name[64];
     SQLSMALLINT length = 0;
-    ASSERT_EQ(SQLGetCursorName(stmt, name, sizeof name, &length), SQL_SUCCESS) << first_record(SQL_HANDLE_STMT, stmt).second;
+    ASSERT_EQ(SQLGetCursorName(stmt, name, sizeof name, &length), SQL_SUCCESS)
+        << first_record(SQL_HANDLE_STMT, stmt).second;
     EXPECT_EQ(std::string(reinterpret_cast<char *>(name)).rfind("SQL_CUR", 0), 0u);
     ASSERT_EQ(SQLSetCursorName(stmt, text("ORDERS_CURSOR"), SQL_NTS), SQL_SUCCESS);
     EXPECT_EQ(SQLSetCursorName(other, text("ORDERS_CURSOR"), SQL_NTS), SQL_ERROR);
@@ -276,7 +288,8 @@ TEST_F(Driver, CursorNames)
     run("INSERT INTO POSITIONED VALUES (2, 'two')");
     ASSERT_TRUE(SQL_SUCCEEDED(exec("SELECT ID FROM POSITIONED ORDER BY ID FOR UPDATE")));
     ASSERT_EQ(SQLFetch(stmt), SQL_SUCCESS);
-    ASSERT_TRUE(SQL_SUCCEEDED(SQLExecDirect(other, text("UPDATE POSITIONED SET NOTE = 'first' WHERE CURRENT OF ORDERS_CURSOR"), SQL_NTS)))
+    ASSERT_TRUE(SQL_SUCCEEDED(
+        SQLExecDirect(other, text("UPDATE POSITIONED SET NOTE = 'first' WHERE CURRENT OF ORDERS_CURSOR"), SQL_NTS)))
         << first_record(SQL_HANDLE_STMT, other).second;
     SQLFreeStmt(stmt, SQL_CLOSE);
     ASSERT_TRUE(SQL_SUCCEEDED(exec("SELECT NOTE FROM POSITIONED ORDER BY ID")));
@@ -337,8 +350,9 @@ TEST_F(Driver, CompletedConnectionStringAndTransactions)
     std::string in = "DSN=" + dsn() + ";CHARSET={UTF8}";
     SQLCHAR out[16];
     SQLSMALLINT length = 0;
-    ASSERT_EQ(SQLDriverConnect(second, nullptr, text(in.c_str()), SQL_NTS, out, sizeof out, &length, SQL_DRIVER_NOPROMPT),
-              SQL_SUCCESS_WITH_INFO);
+    ASSERT_EQ(
+        SQLDriverConnect(second, nullptr, text(in.c_str()), SQL_NTS, out, sizeof out, &length, SQL_DRIVER_NOPROMPT),
+        SQL_SUCCESS_WITH_INFO);
     EXPECT_EQ(first_record(SQL_HANDLE_DBC, second).first, "01004");
     EXPECT_GT(length, SQLSMALLINT(sizeof out));
     // Manual commit: disconnecting inside a transaction is refused.
@@ -368,20 +382,25 @@ TEST_F(Driver, DriverConnectPromptsThroughTheSetupDialog)
     std::string in = std::string("DRIVER={") + std::getenv("KVFB_DRIVER") + "};UID=SYSDBA";
 
     struct Case {
-        const char *events;  // NULL: unattended, OK refused without a database, then Cancel
+        const char *events; // NULL: unattended, OK refused without a database, then Cancel
         SQLRETURN expected;
     } cases[] = {{events.c_str(), SQL_SUCCESS}, {nullptr, SQL_NO_DATA}};
     for (const Case &c : cases) {
-        if (c.events) setenv("FBSETUP_EVENTS", c.events, 1);
-        else unsetenv("FBSETUP_EVENTS");
+        if (c.events)
+            setenv("FBSETUP_EVENTS", c.events, 1);
+        else
+            unsetenv("FBSETUP_EVENTS");
         SQLHDBC prompted = nullptr;
         SQLAllocHandle(SQL_HANDLE_DBC, env, &prompted);
         SQLCHAR out[1024];
         SQLSMALLINT length = 0;
-        SQLRETURN rc = SQLDriverConnect(prompted, nullptr, text(in.c_str()), SQL_NTS, out, sizeof out, &length, SQL_DRIVER_COMPLETE);
+        SQLRETURN rc = SQLDriverConnect(prompted, nullptr, text(in.c_str()), SQL_NTS, out, sizeof out, &length,
+                                        SQL_DRIVER_COMPLETE);
         EXPECT_EQ(rc, c.expected) << first_record(SQL_HANDLE_DBC, prompted).second;
         if (SQL_SUCCEEDED(rc)) {
-            EXPECT_NE(std::string(reinterpret_cast<char *>(out)).find(std::string("DATABASE=") + database), std::string::npos) << out;
+            EXPECT_NE(std::string(reinterpret_cast<char *>(out)).find(std::string("DATABASE=") + database),
+                      std::string::npos)
+                << out;
             SQLDisconnect(prompted);
         }
         SQLFreeHandle(SQL_HANDLE_DBC, prompted);
@@ -402,7 +421,8 @@ TEST_F(Driver, TypeInfoAndColumnDescriptions)
     EXPECT_NE(std::find(types.begin(), types.end(), SQL_VARCHAR), types.end());
     SQLFreeStmt(stmt, SQL_CLOSE);
 
-    ASSERT_TRUE(SQL_SUCCEEDED(SQLPrepare(stmt, text("SELECT CAST(1.5 AS NUMERIC(9,3)) AS AMOUNT FROM RDB$DATABASE WHERE 1 = ?"), SQL_NTS)));
+    ASSERT_TRUE(SQL_SUCCEEDED(
+        SQLPrepare(stmt, text("SELECT CAST(1.5 AS NUMERIC(9,3)) AS AMOUNT FROM RDB$DATABASE WHERE 1 = ?"), SQL_NTS)));
     SQLCHAR name[32];
     SQLSMALLINT name_length = 0, type = 0, digits = 0, nullable = 0;
     SQLULEN size = 0;
