@@ -7,6 +7,8 @@ packages="cmake g++ make pkg-config googletest libgtest-dev libgmock-dev libbenc
 unixodbc unixodbc-dev odbcinst firebird-dev libfbclient2 firebird3.0-server-core libexpat1-dev"
 # The locale sources localedef reads, for the tests in a decimal-comma locale.
 packages="$packages locales"
+# The ODBC client the driver is tested with from Python.
+packages="$packages python3-pyodbc"
 
 missing=""
 for p in $packages; do
