@@ -20,3 +20,7 @@ if [ -x scripts/demo-fbsetup.sh ]; then
     echo
     scripts/demo-fbsetup.sh build/demo
 fi
+if [ -x scripts/demo-driver.sh ]; then
+    echo
+    scripts/demo-driver.sh build/demo
+fi

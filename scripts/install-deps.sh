@@ -14,6 +14,8 @@ packages="$packages abigail-tools"
 packages="$packages doxygen"
 # iODBC's installer library, for the iODBC build of fbsetup (headers below).
 packages="$packages libiodbc2"
+# The ODBC client the driver is tested with from Python.
+packages="$packages python3-pyodbc"
 
 # The packaging tools (scripts/package.sh, and the test suite that checks the packages).
 if [ "${1:-}" = --packaging ]; then
