@@ -7,6 +7,9 @@ packages="cmake g++ make pkg-config googletest libgtest-dev libgmock-dev libbenc
 unixodbc unixodbc-dev odbcinst firebird-dev libfbclient2 firebird3.0-server-core libexpat1-dev
 locales"
 
+# GTK 3 for the setup dialog's desktop back-end; Xvfb, xdotool and a font for
+# its tests (xauth for xvfb-run).
+packages="$packages libgtk-3-dev libgtk-3-bin xvfb xauth xdotool fonts-dejavu-core"
 missing=""
 for p in $packages; do
     if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed"; then
