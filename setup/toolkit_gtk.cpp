@@ -61,8 +61,7 @@ struct Player {
 };
 
 struct Loop {
-    GMainLoop *loop = nullptr;
-    bool quit = false;
+    GMainLoop *loop = nullptr;          // while run_event_loop runs
     std::vector<DialogWindow *> shown;  // front window last
 };
 
@@ -574,7 +573,6 @@ gboolean play_next(gpointer data)
 LoopEnd run_event_loop(EventSource *source, std::string &problem)
 {
     Loop &loop = state();
-    loop.quit = false;
     loop.loop = g_main_loop_new(nullptr, FALSE);
     Player player;
     player.source = source;
@@ -583,7 +581,6 @@ LoopEnd run_event_loop(EventSource *source, std::string &problem)
     if (player.timer) g_source_remove(player.timer);
     g_main_loop_unref(loop.loop);
     loop.loop = nullptr;
-    loop.quit = false;
     if (!player.cancel_sent) return LoopEnd::quit;
     problem = "Nobody answered the dialog: its events ran out before it was closed";
     return LoopEnd::unanswered;
@@ -591,9 +588,7 @@ LoopEnd run_event_loop(EventSource *source, std::string &problem)
 
 void quit_event_loop()
 {
-    Loop &loop = state();
-    loop.quit = true;
-    if (loop.loop) g_main_loop_quit(loop.loop);
+    if (GMainLoop *running = state().loop) g_main_loop_quit(running);
 }
 
 // Lets GTK draw what is pending, within a bound.
