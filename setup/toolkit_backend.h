@@ -20,8 +20,8 @@ namespace tk {
 // another build is refused rather than called.
 inline constexpr int backend_interface_version = 1;
 
-// Where a dialog's events come from: a person (null events), or the events of
-// a script or an in-process source, played as a person would.
+// One back-end's implementation of toolkit.h. Window and Control are opaque
+// to the front: each back-end hands out and takes back its own records.
 struct Backend {
     const char *name;
     Window *(*create_window)(const std::string &path, std::string_view window_name);
@@ -46,8 +46,10 @@ struct Backend {
     void (*advance_focus)(Window *window);
     void (*install_command_handler)(Window *window, CommandHandler handler, void *data);
     void (*install_control_hit_handler)(Control *control, ControlHitHandler handler, void *data);
-    // Runs the loop until quit_event_loop. With `source`, plays its events
-    // and, when they run out with a window open, sends Cancel (unanswered).
+    // Runs the loop until quit_event_loop. With `source` (a script or an
+    // in-process source) plays its events as a person would and, when they run
+    // out with a window open, sends Cancel (unanswered); without one, headless
+    // answers OK unattended and GTK waits for a person.
     LoopEnd (*run_event_loop)(EventSource *source, std::string &problem);
     void (*quit_event_loop)();
     // Shows a stop alert and waits until it is dismissed; `answered` says the
