@@ -60,6 +60,19 @@ struct Backend {
 // The built-in headless back-end.
 const Backend &headless_backend();
 
+// The longest start of `text` of at most `limit` characters, never cut inside
+// a UTF-8 sequence; 0 is no limit (as a GtkEntry's max-length).
+inline std::string_view first_characters(std::string_view text, std::size_t limit)
+{
+    if (limit == 0) return text;
+    std::size_t count = 0;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        if ((static_cast<unsigned char>(text[i]) & 0xC0) == 0x80) continue;
+        if (count++ == limit) return text.substr(0, i);
+    }
+    return text;
+}
+
 } // namespace tk
 
 // The one entry point of the GTK module: its table when `version` matches and

@@ -92,18 +92,6 @@ std::string displayable(std::string_view text)
     return out;
 }
 
-// The longest start of `text` of at most `limit` characters (0: no limit).
-std::string_view first_characters(std::string_view text, std::size_t limit)
-{
-    if (limit == 0) return text;
-    std::size_t count = 0;
-    for (std::size_t i = 0; i < text.size(); ++i) {
-        if ((static_cast<unsigned char>(text[i]) & 0xC0) == 0x80) continue;
-        if (count++ == limit) return text.substr(0, i);
-    }
-    return text;
-}
-
 // "KVFB-1201" gives signature 'KVFB' and number 1201.
 bool parse_identifier(ControlRecord &c)
 {

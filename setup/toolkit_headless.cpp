@@ -123,17 +123,6 @@ bool read_file(const std::string &path, std::string &text)
     return !in.bad();
 }
 
-// The longest start of `text` of at most `limit` characters.
-std::string_view first_characters(std::string_view text, std::size_t limit)
-{
-    std::size_t count = 0;
-    for (std::size_t i = 0; i < text.size(); ++i) {
-        if ((static_cast<unsigned char>(text[i]) & 0xC0) == 0x80) continue;
-        if (count++ == limit) return text.substr(0, i);
-    }
-    return text;
-}
-
 // The calls of the back-end table.
 
 Window *create_window(const std::string &path, std::string_view window_name)
