@@ -7,7 +7,9 @@
 ** field's bytes). The buttons' action names ("dialog.OK") reach the
 ** window's command handler through a GAction group; Escape and the close
 ** button send Cancel. The event loop is a GMainLoop; an event source, when
-** given, is played one event per tick, as a person would.
+** given, is played one event per tick, as a person would. GTK is not
+** thread-safe: the module's entry points are serialised, and a program should
+** open its dialogs from one thread.
 */
 #include "toolkit_backend.h"
 
