@@ -10,6 +10,9 @@ packages="$packages locales"
 # The ODBC client the driver is tested with from Python.
 packages="$packages python3-pyodbc"
 
+# GTK 3 for the setup dialog's desktop back-end; Xvfb, xdotool and a font for
+# its tests (xauth for xvfb-run).
+packages="$packages libgtk-3-dev libgtk-3-bin xvfb xauth xdotool fonts-dejavu-core"
 missing=""
 for p in $packages; do
     if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed"; then
