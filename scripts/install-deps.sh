@@ -17,6 +17,10 @@ packages="$packages libiodbc2"
 # The ODBC client the driver is tested with from Python.
 packages="$packages python3-pyodbc"
 
+# GTK 3 for the setup dialog's desktop back-end; Xvfb, xdotool and a font for
+# its tests (xauth for xvfb-run).
+packages="$packages libgtk-3-dev libgtk-3-bin xvfb xauth xdotool fonts-dejavu-core"
+
 # The packaging tools (scripts/package.sh, and the test suite that checks the packages).
 if [ "${1:-}" = --packaging ]; then
     packages="$packages debhelper dpkg-dev lintian"

@@ -43,7 +43,7 @@ check_registered() {
     grep -q '^\[Other\]' "$ini" || fail "$1: the administrator's entry is gone"
 }
 
-dpkg_root -i "$(deb libkvsupp1)" "$(deb libkvsupp-dev)" "$(deb fbsetup)" "$(deb kvfbodbc)"
+dpkg_root -i "$(deb libkvsupp1)" "$(deb libkvsupp-dev)" "$(deb fbsetup)" "$(deb fbsetup-gtk)" "$(deb kvfbodbc)"
 check_registered install
 dpkg_root -i "$(deb kvfbodbc)"
 check_registered reinstall
@@ -52,6 +52,7 @@ usr=$root/usr
 multiarch=$(dpkg-architecture -qDEB_HOST_MULTIARCH)
 module=$usr/lib/$multiarch/odbc/fbsetup.so
 [ -f "$module" ] || fail "fbsetup.so is not in <libdir>/odbc"
+[ -f "$(dirname "$module")/fbsetup_gtk.so" ] || fail "fbsetup_gtk.so is not beside fbsetup.so"
 for key in Setup Driver; do
     [ -f "$root$(sed -n "/^\[$name\]/,/^\[/s/^$key=//p" "$ini")" ] || fail "the registered $key is not an installed file"
 done
@@ -68,7 +69,7 @@ printf '[%s]\nDriver = %s\nSetup = %s\n' "$name" "$usr/lib/$multiarch/odbc/kvfbo
 : >"$work/odbc/odbc.ini"
 export ODBCSYSINI="$work/odbc" ODBCINI="$work/odbc/odbc.ini" FIREBIRD_LOCK="$work/lock" FIREBIRD_TMP="$work"
 "$build/bin/fbsetup_create_database" "$work/packaged.fdb" >/dev/null || fail "could not create a database"
-FBSETUP_EVENTS='' "$usr/bin/fbsetup_config_dsn" add "$name" DSN=Packaged "Database=$work/packaged.fdb" \
+FBSETUP_HEADLESS=1 FBSETUP_EVENTS='' "$usr/bin/fbsetup_config_dsn" add "$name" DSN=Packaged "Database=$work/packaged.fdb" \
     User=SYSDBA >"$work/config.out" 2>&1 ||
     { cat "$work/config.out"; fail "the packaged fbsetup_config_dsn and module did not add a data source"; }
 grep -q "^Database=$work/packaged.fdb" "$work/odbc/odbc.ini" || fail "the data source was not written"
@@ -90,7 +91,7 @@ grep -q '^\[Other\]' "$ini" || fail "purge removed the administrator's entry"
 # Installed again after the purge: registered again, once.
 dpkg_root -i "$(deb kvfbodbc)"
 check_registered "install after purge"
-dpkg_root --purge kvfbodbc fbsetup libkvsupp-dev libkvsupp1
+dpkg_root --purge kvfbodbc fbsetup-gtk fbsetup libkvsupp-dev libkvsupp1
 [ -z "$(find "$root" -name 'libkvsupp*')" ] || fail "purge left library files"
 
 [ "$(cat /etc/odbcinst.ini 2>/dev/null || echo absent)" = "$host_ini" ] || fail "the host's odbcinst.ini changed"
