@@ -15,6 +15,7 @@
 #include <sql.h>
 
 #include <algorithm>
+#include <array>
 #include <cstddef>
 #include <cstring>
 #include <mutex>
@@ -47,7 +48,22 @@ BundleState state;
 // point that shows something holds this lock.
 std::mutex one_dialog;
 
-void post_error(DWORD code, const std::string &message) { SQLPostInstallerError(code, message.c_str()); }
+// unixODBC copies a posted message; iODBC keeps its pointer until
+// SQLInstallerError reads it (at most 8 records, cleared by its next call), so
+// the texts are kept here, one slot a record, in a module that iODBC may not
+// unload (it is linked -z nodelete for iODBC). iODBC also declares the
+// message `char *`, unixODBC `const char *`.
+std::mutex posted_lock;
+std::array<std::string, 8> posted;
+std::size_t next_posted = 0;
+
+void post_error(DWORD code, const std::string &message)
+{
+    std::lock_guard<std::mutex> lock(posted_lock);
+    std::string &kept = posted[next_posted++ % posted.size()];
+    kept = message;
+    SQLPostInstallerError(code, kept.data());
+}
 
 BOOL refuse(const Refusal &refusal)
 {

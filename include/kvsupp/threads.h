@@ -14,6 +14,7 @@
 
 KV_BEGIN_DECLS
 
+/* Do nothing. */
 KV_EXPORT void odbc_thread_init(void);
 KV_EXPORT void thread_term(void);
 /* Starts nothing; returns 0. */
@@ -22,6 +23,7 @@ KV_EXPORT int odbc_thread_create(void *(*start)(void *), void *argument);
 KV_EXPORT int thread_cleanup(void *thread);
 /* Returns 0 at once. */
 KV_EXPORT int thread_wait_on_semaphore(void *semaphore);
+/* Do nothing. */
 KV_EXPORT void thread_clear_semaphore(void *semaphore);
 KV_EXPORT void thread_close_semaphore(void *semaphore);
 /* 0: asynchronous connection is not available. */

@@ -17,7 +17,10 @@ for ui in ZUVazad.ui ZUVazadNoDsn.ui; do
 done
 [ -f "$work/prefix/include/fbsetup.h" ] || { echo "fbsetup.h was not installed"; exit 1; }
 exported=$(nm -D --defined-only "$module" | awk '{print $3}' | LC_ALL=C sort | tr '\n' ' ')
-[ "$exported" = "ConfigDSN ConfigDriver ODBCINSTGetProperties complete_error complete_info decrypt_pw encrypt_pw " ] ||
+# unixODBC's property list is not built for iODBC (FBSETUP_ODBC_INSTALLER=iODBC).
+properties="ODBCINSTGetProperties "
+[ "${FBSETUP_ODBC_INSTALLER:-unixODBC}" = iODBC ] && properties=""
+[ "$exported" = "ConfigDSN ConfigDriver ${properties}complete_error complete_info decrypt_pw encrypt_pw " ] ||
     { echo "fbsetup.so exports more or less than its entry points: $exported"; exit 1; }
 
 # Servers run fbsetup.so without GTK: only its own module may need it.
@@ -26,12 +29,14 @@ if readelf -d "$module" | grep -q 'NEEDED.*gtk'; then
 fi
 
 export ODBCSYSINI="$work" ODBCINI="$work/odbc.ini"
+# iODBC names the file itself (to unixODBC the same variable names a file in ODBCSYSINI).
+[ "${FBSETUP_ODBC_INSTALLER:-unixODBC}" = iODBC ] && export ODBCINSTINI="$work/odbcinst.ini"
 unset FBSETUP_EVENTS || true
 printf '[Kestrova Firebird]\nDriver = %s/none.so\nSetup = %s\n' "$work" "$module" >"$work/odbcinst.ini"
 : >"$work/odbc.ini"
 "$config_dsn" add "Kestrova Firebird" dsn=Installed database=/srv/installed.fdb
 grep -q '^\[Installed\]' "$work/odbc.ini" || { echo "the installed module wrote no data source"; cat "$work/odbc.ini"; exit 1; }
-grep -q '^Database=/srv/installed.fdb' "$work/odbc.ini"
+grep -q '^Database *= */srv/installed.fdb' "$work/odbc.ini"  # iODBC pads the keys
 
 # A display that cannot be opened, or no GTK module at all, leaves the dialog
 # headless (with a note saying why).
