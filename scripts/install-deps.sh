@@ -7,6 +7,8 @@ packages="cmake g++ make pkg-config googletest libgtest-dev libgmock-dev libbenc
 unixodbc unixodbc-dev odbcinst firebird-dev libfbclient2 firebird3.0-server-core libexpat1-dev"
 # The locale sources localedef reads, for the tests in a decimal-comma locale.
 packages="$packages locales"
+# The fuzz targets: clang, libFuzzer (in clang's run-time) and the symbolizer.
+packages="$packages clang libclang-rt-14-dev llvm"
 
 missing=""
 for p in $packages; do
