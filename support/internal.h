@@ -12,6 +12,8 @@
 #include <cstring>
 #include <string_view>
 
+#include <sys/types.h>
+
 #include "kvsupp.h"
 
 // Every system allocation the library makes goes through these two, so a
@@ -159,5 +161,24 @@ inline bool kv_equal_ascii_nocase(std::string_view a, std::string_view b)
             return false;
     return true;
 }
+
+// ---- The system-call seam ----
+// The file operations of the profile's rewrite, the long-data files and the
+// trace go through this table (syscalls.cpp), so a test can make any step
+// fail by replacing an entry, and put kv_default_syscalls back afterwards.
+struct KvSyscalls {
+    int (*open)(const char *path, int flags, mode_t mode);
+    int (*mkostemp)(char *name_template, int flags);
+    ssize_t (*read)(int fd, void *buffer, std::size_t size);
+    ssize_t (*write)(int fd, const void *data, std::size_t size);
+    int (*fsync)(int fd);
+    int (*fchown)(int fd, uid_t owner, gid_t group);
+    int (*fchmod)(int fd, mode_t mode);
+    int (*rename)(const char *from, const char *to);
+    int (*unlink)(const char *path);
+    int (*close)(int fd);
+};
+extern KvSyscalls kv_syscalls;
+extern const KvSyscalls kv_default_syscalls;
 
 #endif

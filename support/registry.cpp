@@ -121,7 +121,7 @@ int read_all(int fd, Text &text)
 {
     char chunk[8192];
     for (;;) {
-        ssize_t n = ::read(fd, chunk, sizeof chunk);
+        ssize_t n = kv_syscalls.read(fd, chunk, sizeof chunk);
         if (n < 0 && errno == EINTR)
             continue;
         if (n < 0)
@@ -137,11 +137,11 @@ int read_all(int fd, Text &text)
 // Returns 0, or the errno of the failure.
 int load_file(const char *path, Text &text, struct stat &status)
 {
-    int fd = ::open(path, O_RDONLY | O_CLOEXEC);
+    int fd = kv_syscalls.open(path, O_RDONLY | O_CLOEXEC, 0);
     if (fd < 0)
         return errno;
     int error = ::fstat(fd, &status) != 0 ? errno : read_all(fd, text);
-    ::close(fd);
+    kv_syscalls.close(fd);
     return error;
 }
 
@@ -544,7 +544,7 @@ bool is_valid_key(string_view key)
 int write_all(int fd, string_view bytes)
 {
     while (!bytes.empty()) {
-        ssize_t n = ::write(fd, bytes.data(), bytes.size());
+        ssize_t n = kv_syscalls.write(fd, bytes.data(), bytes.size());
         if (n < 0 && errno == EINTR)
             continue;
         if (n <= 0)
@@ -561,10 +561,10 @@ int write_all(int fd, string_view bytes)
 int keep_ownership(int fd, const struct stat &like, bool *owner_kept)
 {
     *owner_kept = true;
-    if (::fchown(fd, like.st_uid, like.st_gid) == 0)
+    if (kv_syscalls.fchown(fd, like.st_uid, like.st_gid) == 0)
         return 0;
     *owner_kept = false;
-    return ::fchown(fd, static_cast<uid_t>(-1), like.st_gid) == 0 ? 0 : errno;
+    return kv_syscalls.fchown(fd, static_cast<uid_t>(-1), like.st_gid) == 0 ? 0 : errno;
 }
 
 // A new file written beside `target` under a temporary name. commit()
@@ -577,7 +577,7 @@ public:
     ~Replacement()
     {
         if (created_ && !committed_)
-            ::unlink(temp_.c_str());
+            kv_syscalls.unlink(temp_.c_str());
     }
 
     // Writes and syncs the file with the profile's owner, group and mode.
@@ -586,7 +586,7 @@ public:
     {
         if (!target_.append(target) || !temp_.append({target, ".XXXXXX"}))
             return ENOMEM;
-        int fd = ::mkostemp(temp_.c_str(), O_CLOEXEC);
+        int fd = kv_syscalls.mkostemp(temp_.c_str(), O_CLOEXEC);
         if (fd < 0)
             return errno;
         created_ = true;
@@ -594,18 +594,18 @@ public:
         if (!error)
             error = keep_ownership(fd, like, &owner_kept_);
         // After the change of owner, which clears the set-id bits.
-        if (!error && ::fchmod(fd, like.st_mode & 07777) != 0)
+        if (!error && kv_syscalls.fchmod(fd, like.st_mode & 07777) != 0)
             error = errno;
-        if (!error && ::fsync(fd) != 0)
+        if (!error && kv_syscalls.fsync(fd) != 0)
             error = errno;
-        if (::close(fd) != 0 && !error)
+        if (kv_syscalls.close(fd) != 0 && !error)
             error = errno;
         return error;
     }
 
     int commit()
     {
-        if (::rename(temp_.c_str(), target_.c_str()) != 0)
+        if (kv_syscalls.rename(temp_.c_str(), target_.c_str()) != 0)
             return errno;
         committed_ = true;
         return 0;
@@ -630,11 +630,11 @@ void sync_directory(const char *path)
     Text directory;
     if (!directory.append(slash == string_view::npos ? string_view(".") : whole.substr(0, slash ? slash : 1)))
         return;
-    int fd = ::open(directory.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    int fd = kv_syscalls.open(directory.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC, 0);
     if (fd < 0)
         return;
-    ::fsync(fd);
-    ::close(fd);
+    kv_syscalls.fsync(fd);
+    kv_syscalls.close(fd);
 }
 
 // The three failures of a rewrite, named by the files an administrator

@@ -397,12 +397,13 @@ std::string read_log_setting(Registry *registry)
 // open fails), never a FIFO or device that could block or kill the caller.
 int open_log(const std::string &path, dev_t &device, ino_t &inode)
 {
-    int fd = open(path.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC, 0600);
+    constexpr int flags = O_WRONLY | O_APPEND | O_CREAT | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC;
+    int fd = kv_syscalls.open(path.c_str(), flags, 0600);
     if (fd < 0)
         return -1;
     struct stat status;
     if (fstat(fd, &status) != 0 || !S_ISREG(status.st_mode)) {
-        close(fd);
+        kv_syscalls.close(fd);
         return -1;
     }
     device = status.st_dev;
@@ -422,7 +423,7 @@ bool still_named(const Destination &d)
 void close_log(Destination &d)
 {
     if (d.fd >= 0)
-        close(d.fd);
+        kv_syscalls.close(d.fd);
     d.fd = -1;
 }
 
@@ -449,7 +450,7 @@ void refresh(Destination &d, Registry *registry)
 bool write_whole(int fd, const char *data, std::size_t size)
 {
     while (size > 0) {
-        ssize_t written = write(fd, data, size);
+        ssize_t written = kv_syscalls.write(fd, data, size);
         if (written < 0 && errno == EINTR)
             continue;
         if (written <= 0)

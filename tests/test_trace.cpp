@@ -25,6 +25,7 @@
 #include <unistd.h>
 
 #include "internal.h"
+#include "syscall_failure.h"
 
 namespace fs = std::filesystem;
 
@@ -326,13 +327,31 @@ TEST_F(TraceTest, UnusableLogFilesDropLinesQuietly)
         std::string err = captured_stderr([&] { EXPECT_EQ(trace(registry, "a.c", 1, "x"), -1) << path; });
         EXPECT_EQ(err, "") << path;
     }
-    if (geteuid() != 0) { // root writes through permission bits
-        std::ofstream(log) << "";
-        chmod(log.c_str(), 0400);
-        use_log_file(log);
-        EXPECT_EQ(trace(registry, "a.c", 1, "x"), -1);
-        EXPECT_EQ(read_file(log), "");
+    // A file the process may not write: its open is refused (through the
+    // system-call seam, so that root, who writes through permission bits,
+    // meets the refusal too).
+    std::ofstream(log) << "";
+    use_log_file(log);
+    {
+        SyscallFailure failure(0, 0);
+        SyscallFailure::always("open", EACCES, log);
+        std::string err = captured_stderr([&] { EXPECT_EQ(trace(registry, "a.c", 1, "x"), -1); });
+        EXPECT_EQ(err, "");
     }
+    EXPECT_EQ(read_file(log), "");
+}
+
+TEST_F(TraceTest, AWriteErrorDropsTheLineAndTracingResumesLater)
+{
+    EXPECT_EQ(trace(registry, "a.c", 1, "fits"), 0);
+    {
+        SyscallFailure failure(0, 0);
+        SyscallFailure::always("write", EIO);
+        EXPECT_EQ(trace(registry, "a.c", 2, "lost"), -1);
+    }
+    kv_test_trace_recheck();
+    EXPECT_EQ(trace(registry, "a.c", 3, "again"), 0);
+    EXPECT_EQ(read_file(log), header("a.c", 1) + "fits\n" + header("a.c", 3) + "again\n");
 }
 
 TEST_F(TraceTest, AFailedWriteDropsTheLineAndTracingResumesLater)
