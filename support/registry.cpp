@@ -492,9 +492,9 @@ struct Setting {
 // Builds the new profile text into `out`: every line is copied as it is but
 // the entry that a lookup of the key finds, which is written "key = value";
 // without one, the entry goes at the end of the section's lines (before the
-// next header, followed by an empty line). Setting an empty value also drops
-// the section's other entries of the key, which would read instead of it.
-// False when memory ran out.
+// next header, followed by an empty line). Setting an empty value (or one of
+// blanks alone, which reads as empty) also drops the section's other entries
+// of the key, which would read instead of it. False when memory ran out.
 bool rewrite_profile(string_view text, ProfileIndex &index, int family, const Setting &setting, Text &out)
 {
     const Stretch *stretch = index.stretch(family, setting.section);
@@ -505,6 +505,7 @@ bool rewrite_profile(string_view text, ProfileIndex &index, int family, const Se
         return stretch && line.data() >= stretch->begin && line.data() < stretch->end;
     };
     bool written = false;
+    bool empty_value = trim_end(setting.value).empty();
     for_each_line(text, [&](string_view line) {
         if (stretch && !found && !written && line.data() == stretch->end) {
             put({setting.key, " = ", setting.value, "\n\n"});
@@ -513,7 +514,7 @@ bool rewrite_profile(string_view text, ProfileIndex &index, int family, const Se
         Entry entry;
         if (found && line.data() == found->line.data() && parse_entry(line, entry)) {
             put({entry.key, " = ", setting.value, "\n"}); // the key keeps its own spelling
-        } else if (setting.value.empty() && in_stretch(line) && !is_comment(line) && parse_entry(line, entry) &&
+        } else if (empty_value && in_stretch(line) && !is_comment(line) && parse_entry(line, entry) &&
                    kv_equal_nocase(entry.key, setting.key)) {
             // dropped: it would be read instead of the empty value
         } else {

@@ -406,6 +406,19 @@ TEST_F(ProfileTest, EmptyValueReadsBackAsTheEmptyValue)
     EXPECT_EQ(read_file(profile), "[A]\nk = \nnew = \n");
 }
 
+// A value of blanks alone reads as the empty value, so it too must drop the
+// later entries of the key that would read instead (found by fuzzing).
+TEST_F(ProfileTest, BlankValueReadsBackAsTheEmptyValue)
+{
+    for (const char *blanks : {" ", "\f", "\t \v"}) {
+        SCOPED_TRACE(testing::PrintToString(blanks));
+        write_file(profile, "[A]\nk = 1\nk = 2\nother = 3\n");
+        ASSERT_EQ(set_profile_string(registry, 2, "A", "k", blanks), 0);
+        EXPECT_EQ(lookup(2, "A", "k"), "0:");
+        EXPECT_EQ(lookup(2, "A", "other"), "0:3");
+    }
+}
+
 // A change written between two lookups is seen, however soon and however
 // like the old text it is (same size, same directory entry).
 TEST_F(ProfileTest, ChangesBetweenLookupsAreSeen)
