@@ -45,6 +45,10 @@ bool kv_equal_nocase(std::string_view a, std::string_view b);
 // holds "" whenever the value could not be read.
 int kv_get_default(Registry *registry, const char *key, char *buffer, int buffer_length);
 
+// get_profile_string with the reason of a failed read, as kv_get_default.
+int kv_get_profile_string(Registry *registry, int mode, const char *section, const char *key,
+                          const char *default_value, char *buffer, int buffer_length);
+
 // Strings the error exits post.
 inline constexpr const char *kv_subclass_odbc3 = "ODBC3.0";
 inline constexpr const char *kv_subclass_iso = "ISO 9075";

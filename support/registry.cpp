@@ -737,6 +737,12 @@ int rewrite(Registry *registry, const char *path, int mode, const Setting &setti
 
 } // namespace
 
+int kv_get_profile_string(Registry *registry, int mode, const char *section, const char *key,
+                          const char *default_value, char *buffer, int buffer_length)
+{
+    return lookup(registry, mode, section, key, default_value, buffer, buffer_length);
+}
+
 int kv_get_default(Registry *registry, const char *key, char *buffer, int buffer_length)
 {
     if (!registry) {

@@ -447,6 +447,26 @@ TEST_F(TraceTest, LogMessageWritesOnlyWhenTheMaskSharesABit)
     EXPECT_EQ(read_file(log), header("a.c", 2) + "SQLExecDirect((nil), \"select 1\"{SQL_NTS})\n");
 }
 
+// A profile that could not be read for lack of memory says nothing about
+// the setting: the line is dropped, never written to the standard error
+// stream in place of the log file (found by the allocation-failure test).
+TEST_F(TraceTest, RunningOutOfMemoryReadingTheProfileDropsTheLine)
+{
+    int rc = -1;
+    for (long nth = 1; rc != 0 && nth < 50; nth++) {
+        use_log_file(log);
+        set_config(registry, profile.c_str()); // the next lookup reads the file
+        std::string err = captured_stderr([&] {
+            kv_test_fail_allocation(nth);
+            rc = trace(registry, "a.c", 1, "SQLDriverConnect(PWD=secret)");
+            kv_test_fail_allocation(0);
+        });
+        EXPECT_EQ(err, "") << "allocation " << nth;
+    }
+    EXPECT_EQ(rc, 0);
+    EXPECT_EQ(lines_of(read_file(log)).size(), 1u);
+}
+
 TEST_F(TraceTest, RunningOutOfMemoryDropsALongLine)
 {
     std::string value(4000, 'v');
