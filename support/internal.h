@@ -31,6 +31,9 @@ long kv_test_allocation_count();
 long kv_test_live_blocks();
 // Free blocks held by one cache slot.
 int kv_test_cache_count(int cache_index);
+// Gives every cached block back to the system, so that the allocations
+// that follow reach the system allocator (and its failure injection).
+void kv_test_empty_caches();
 
 // Makes the next trace line read the "log_file" setting and check its file
 // again, as it otherwise does at most once a second.
