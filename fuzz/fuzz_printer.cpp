@@ -43,6 +43,14 @@ constexpr Shape kShapes[] = {
 };
 constexpr int kShapeCount = static_cast<int>(sizeof kShapes / sizeof kShapes[0]);
 
+constexpr const Shape &shape_of(NodeKind kind)
+{
+    for (const Shape &shape : kShapes)
+        if (shape.kind == kind)
+            return shape;
+    return kShapes[0];
+}
+
 class Generator {
 public:
     Generator(kvfuzz::Input &in, MemHandle *mem) : in_(in), mem_(mem) {}
@@ -59,7 +67,7 @@ public:
         if (choice == kShapeCount + 2)
             return list(depth);
         if (choice == kShapeCount + 3) // identifiers are the commonest leaves
-            return make(kShapes[21], depth);
+            return make(shape_of(NODE_IDENTIFIER), depth);
         return make(kShapes[choice], depth);
     }
 
@@ -83,8 +91,8 @@ private:
         case 'n': return reinterpret_cast<intptr_t>(node(depth));
         case 'L': return reinterpret_cast<intptr_t>(list(depth));
         case 'l': return in_.byte() % 2 ? reinterpret_cast<intptr_t>(list(depth)) : 0;
-        case 'p': return in_.byte() % 2 ? reinterpret_cast<intptr_t>(make(kShapes[38], depth)) : 0;
-        case 'f': return in_.byte() % 2 ? reinterpret_cast<intptr_t>(make(kShapes[40], depth)) : 0;
+        case 'p': return in_.byte() % 2 ? reinterpret_cast<intptr_t>(make(shape_of(NODE_PRECISION), depth)) : 0;
+        case 'f': return in_.byte() % 2 ? reinterpret_cast<intptr_t>(make(shape_of(NODE_INTERVAL_FIELD), depth)) : 0;
         case 's': return reinterpret_cast<intptr_t>(string_duplicate(in_.text().c_str(), mem_));
         default: return code();
         }
