@@ -10,6 +10,7 @@
 # and fails the run. Prints executions, executions per second and coverage
 # per target.
 set -eu
+self="$(cd "$(dirname "$0")" && pwd)/$(basename "$0")"
 cd "$(dirname "$0")/.."
 build=build/fuzz
 
@@ -45,7 +46,7 @@ export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
 
 echo "== fuzzing each target for $seconds s, $jobs at a time"
 # shellcheck disable=SC2086
-printf '%s\n' $targets | xargs -P "$jobs" -n 1 "$0" --run-one "$seconds" || true
+printf '%s\n' $targets | xargs -P "$jobs" -n 1 "$self" --run-one "$seconds" || true
 
 failed=""
 printf '%-16s %14s %10s %8s  %s\n' target executions exec/s cov result
