@@ -56,3 +56,15 @@ step "4. SQLConfigDataSource(ODBC_ADD_DSN, \"Kestrova Firebird\"): unixODBC load
 
 step "5. The data source in $ODBCINI"
 cat "$ODBCINI"
+
+step "6. The same dialog as a real window"
+cat <<TEXT
+On a desktop (DISPLAY or WAYLAND_DISPLAY set) fbsetup.so shows the dialog as a GTK 3 window
+(its module fbsetup_gtk.so) instead of answering it headless. To see it, register the driver
+as in step 2 and run, without FBSETUP_EVENTS:
+
+  DISPLAY=:0 ODBCSYSINI=DIR ODBCINI=DIR/odbc.ini $build/bin/fbsetup_config_dsn add "Kestrova Firebird" DSN=Sales
+
+Without a desktop, under Xvfb, an event script drives the window: FBSETUP_GTK_EVENTS=FILE with
+xvfb-run -a. FBSETUP_HEADLESS=1 keeps the dialog headless even where a display is reachable.
+TEXT

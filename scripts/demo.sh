@@ -19,4 +19,10 @@ done
 if [ -x scripts/demo-fbsetup.sh ]; then
     echo
     scripts/demo-fbsetup.sh build/demo
+    # The real dialog on a desktop: DISPLAY=:0 build/demo/bin/fbsetup_config_dsn add "Kestrova Firebird" DSN=Sales
+    echo "(the dialog as a GTK window: DISPLAY=... build/demo/bin/fbsetup_config_dsn add \"Kestrova Firebird\" DSN=Sales)"
+fi
+if [ -x scripts/demo-driver.sh ]; then
+    echo
+    scripts/demo-driver.sh build/demo
 fi

@@ -9,7 +9,12 @@ unixodbc unixodbc-dev odbcinst firebird-dev libfbclient2 firebird3.0-server-core
 packages="$packages locales"
 # The fuzz targets: clang, libFuzzer (in clang's run-time) and the symbolizer.
 packages="$packages clang libclang-rt-14-dev llvm"
+# The ODBC client the driver is tested with from Python.
+packages="$packages python3-pyodbc"
 
+# GTK 3 for the setup dialog's desktop back-end; Xvfb, xdotool and a font for
+# its tests (xauth for xvfb-run).
+packages="$packages libgtk-3-dev libgtk-3-bin xvfb xauth xdotool fonts-dejavu-core"
 missing=""
 for p in $packages; do
     if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed"; then

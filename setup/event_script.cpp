@@ -1,6 +1,6 @@
 /*
-** Event scripts: one event a line, read by the headless back-end when the
-** module runs in another program (an installer reached through unixODBC).
+** Event scripts: one event a line, read for either back-end when the module
+** runs in another program (an installer reached through unixODBC).
 **
 **   # a comment; blank lines are skipped
 **   type KVFB-1201 /data/sales.fdb   the rest of the line after one space is the text
@@ -12,7 +12,11 @@
 */
 #include "toolkit_events.h"
 
+#include <cerrno>
 #include <charconv>
+#include <cstring>
+#include <fstream>
+#include <sstream>
 
 namespace tk {
 namespace {
@@ -75,7 +79,35 @@ const char *parse_line(std::string_view line, Event &e)
     return "unknown event";
 }
 
+bool read_file(const char *path, std::string &text)
+{
+    std::ifstream in(path, std::ios::binary);
+    if (!in) return false;
+    std::ostringstream buffer;
+    buffer << in.rdbuf();
+    text = buffer.str();
+    return !in.bad();
+}
+
 } // namespace
+
+bool read_event_script(const char *path, std::vector<Event> &events, std::string &problem)
+{
+    std::string text, error;
+    errno = 0;
+    if (!read_file(path, text)) {
+        int cause = errno;
+        problem = std::string("Cannot read the event script ") + path;
+        if (cause) problem += std::string(": ") + std::strerror(cause);
+        return false;
+    }
+    if (!parse_event_script(text, events, error)) {
+        problem = std::string("Event script ") + path + ", " + error;
+        events.clear();
+        return false;
+    }
+    return true;
+}
 
 bool parse_event_script(const std::string &text, std::vector<Event> &events, std::string &error)
 {

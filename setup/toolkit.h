@@ -5,9 +5,12 @@
 ** keyboard focus, command and control-hit handlers, the application event
 ** loop, stop alerts and the module's own resource directory.
 **
-** The back-end behind this interface is headless (toolkit_headless.cpp):
-** windows live in memory and the event loop plays events from an event
-** source (see toolkit_events.h).
+** Two back-ends stand behind it, chosen when a window is made (toolkit.cpp):
+** headless (toolkit_headless.cpp), where windows live in memory and the
+** event loop plays events from an event source (see toolkit_events.h), and
+** GTK 3 (toolkit_gtk.cpp, a module of its own), where they are real windows
+** made from the same files. The calls below reach the back-end of the window
+** made last; one dialog runs at a time.
 */
 #ifndef FBSETUP_TOOLKIT_H
 #define FBSETUP_TOOLKIT_H

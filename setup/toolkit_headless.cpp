@@ -1,52 +1,30 @@
 /*
 ** The headless back-end of the toolkit. Windows and controls live in memory;
-** the event loop plays events from the chosen event source and hands them to
-** the handlers the dialog installed. Alerts are written to standard error
-** (and kept for tests that ask). One event loop runs at a time, as with a
-** real application; the caller serialises its use.
+** the event loop plays the events of the source the front hands it to the
+** handlers the dialog installed. Alerts need nothing more than the front's
+** record of them. One event loop runs at a time, as with a real
+** application; the caller serialises its use.
 */
-#include "toolkit_events.h"
+#include "toolkit_backend.h"
 #include "toolkit_headless.h"
-
-#include <dlfcn.h>
 
 #include <algorithm>
 #include <cstdio>
-#include <cerrno>
-#include <cstdlib>
-#include <cstring>
-#include <deque>
-#include <filesystem>
 #include <fstream>
-#include <mutex>
 #include <sstream>
 
-#ifndef FBSETUP_DATA_FROM_LIB
-#define FBSETUP_DATA_FROM_LIB "../share"
-#endif
-
 namespace tk {
-namespace {
+namespace headless {
 
 struct Toolkit {
     std::vector<Window *> shown;  // front window last
     bool quit = false;
-    EventSource *source = nullptr;
     Status last_status = Status::handled;
 };
 
-// The alerts tests asked to keep, newest last.
-struct AlertMemory {
-    std::mutex lock;
-    bool recording = false;
-    std::deque<Alert> kept;
-};
-
-AlertMemory &alert_memory_store()
-{
-    static AlertMemory memory;
-    return memory;
-}
+void set_value(Control *control, std::int32_t value);
+void set_text(Control *control, std::string_view text);
+void set_password(Control *control, std::string_view text);
 
 Toolkit &toolkit()
 {
@@ -84,7 +62,7 @@ Status click_tab(Window *w, std::int32_t tab)
         note("event ignored: no tab " + std::to_string(tab) + " to click");
         return Status::not_handled;
     }
-    set_value(tabs, tab);
+    headless::set_value(tabs, tab);
     if (!tabs->hit) return Status::not_handled;
     return tabs->hit(tabs, tabs->hit_data);
 }
@@ -111,15 +89,15 @@ Status dispatch(Window *w, const Event &e)
     switch (e.kind) {
     case EventKind::type:
         if ((c = input_target(w, e, ControlKind::text))) {
-            if (c->kind == ControlKind::password) set_password(c, e.text);
-            else set_text(c, e.text);
+            if (c->kind == ControlKind::password) headless::set_password(c, e.text);
+            else headless::set_text(c, e.text);
         }
         return Status::handled;
     case EventKind::check:
-        if ((c = input_target(w, e, ControlKind::check))) set_value(c, e.number ? 1 : 0);
+        if ((c = input_target(w, e, ControlKind::check))) headless::set_value(c, e.number ? 1 : 0);
         return Status::handled;
     case EventKind::pick:
-        if ((c = input_target(w, e, ControlKind::menu))) set_value(c, e.number);
+        if ((c = input_target(w, e, ControlKind::menu))) headless::set_value(c, e.number);
         return Status::handled;
     case EventKind::tab:
         return click_tab(w, e.number);
@@ -145,83 +123,7 @@ bool read_file(const std::string &path, std::string &text)
     return !in.bad();
 }
 
-// The events of the script named by the environment, or the unattended OK.
-// A script that cannot be read or has a faulty line gives no events and a
-// problem naming the file (and the line).
-std::vector<Event> default_events(std::string &problem)
-{
-    std::vector<Event> events;
-    const char *path = std::getenv(event_script_variable);
-    if (!path || !*path) {
-        events.push_back(Event{EventKind::command, {}, {}, 0, command_ok, {}});
-        return events;
-    }
-    std::string text, error;
-    errno = 0;
-    if (!read_file(path, text)) {
-        int cause = errno;
-        problem = std::string("Cannot read the event script ") + path;
-        if (cause) problem += std::string(": ") + std::strerror(cause);
-    } else if (!parse_event_script(text, events, error)) {
-        problem = std::string("Event script ") + path + ", " + error;
-        events.clear();
-    }
-    return events;
-}
-
-// The longest start of `text` of at most `limit` characters.
-std::string_view first_characters(std::string_view text, std::size_t limit)
-{
-    std::size_t count = 0;
-    for (std::size_t i = 0; i < text.size(); ++i) {
-        if ((static_cast<unsigned char>(text[i]) & 0xC0) == 0x80) continue;
-        if (count++ == limit) return text.substr(0, i);
-    }
-    return text;
-}
-
-std::filesystem::path module_directory()
-{
-    Dl_info info{};
-    if (dladdr(reinterpret_cast<void *>(&resource_dir), &info) == 0 || !info.dli_fname) return {};
-    std::error_code ec;
-    std::filesystem::path file = std::filesystem::canonical(info.dli_fname, ec);
-    return ec ? std::filesystem::path() : file.parent_path();
-}
-
-} // namespace
-
-bool EventList::next(Event &event)
-{
-    if (at_ >= events_.size()) return false;
-    event = events_[at_++];
-    return true;
-}
-
-void set_event_source(EventSource *source) { toolkit().source = source; }
-
-std::uint32_t command_by_name(std::string_view name)
-{
-    if (name == "OK") return command_ok;
-    if (name == "Cancel") return command_cancel;
-    if (name.size() != 4) return 0;
-    char code[5] = {name[0], name[1], name[2], name[3], 0};
-    return four_cc(code);
-}
-
-std::string resource_dir(std::string_view identifier)
-{
-    std::filesystem::path dir = module_directory();
-    if (dir.empty()) return {};
-    // Installed: <libdir>/fbsetup.so beside <datadir>/<identifier>; build
-    // tree: <build>/lib (or bin for a program) beside <build>/share.
-    for (const char *relative : {FBSETUP_DATA_FROM_LIB, "../share"}) {
-        std::filesystem::path candidate = dir / relative / identifier;
-        std::error_code ec;
-        if (std::filesystem::is_directory(candidate, ec)) return candidate.lexically_normal().string();
-    }
-    return {};
-}
+// The calls of the back-end table.
 
 Window *create_window(const std::string &path, std::string_view window_name)
 {
@@ -230,26 +132,33 @@ Window *create_window(const std::string &path, std::string_view window_name)
     return read_window(xml, window_name).release();
 }
 
+void show_window(Window *window)
+{
+    if (!window || window->visible) return;
+    window->visible = true;
+    toolkit().shown.push_back(window);
+}
+
+void hide_window(Window *window)
+{
+    if (!window) return;
+    window->visible = false;
+    auto &shown = toolkit().shown;
+    shown.erase(std::remove(shown.begin(), shown.end(), window), shown.end());
+}
+
 void dispose_window(Window *window)
 {
     if (!window) return;
-    hide_window(window);
+    headless::hide_window(window);
     delete window;
 }
 
-Control *find_control(Window *window, std::uint32_t signature, int number)
+Control *find_control_by_number(Window *window, std::uint32_t signature, int number)
 {
     if (!window) return nullptr;
     for (auto &c : window->controls)
         if (c->signature == signature && c->number == number && signature != 0) return c.get();
-    return nullptr;
-}
-
-Control *find_control(Window *window, std::string_view identifier)
-{
-    if (!window || identifier.empty()) return nullptr;
-    for (auto &c : window->controls)
-        if (c->id == identifier) return c.get();
     return nullptr;
 }
 
@@ -297,21 +206,6 @@ void enable(Control *control) { if (control) control->enabled = true; }
 void disable(Control *control) { if (control) control->enabled = false; }
 void draw(Control *control) { if (control) ++control->draws; }
 
-void show_window(Window *window)
-{
-    if (!window || window->visible) return;
-    window->visible = true;
-    toolkit().shown.push_back(window);
-}
-
-void hide_window(Window *window)
-{
-    if (!window) return;
-    window->visible = false;
-    auto &shown = toolkit().shown;
-    shown.erase(std::remove(shown.begin(), shown.end(), window), shown.end());
-}
-
 void clear_focus(Window *window) { if (window) window->focus = nullptr; }
 
 // Moves the focus to the next text field a person could type into, in the
@@ -346,13 +240,13 @@ void install_control_hit_handler(Control *control, ControlHitHandler handler, vo
     control->hit_data = data;
 }
 
-LoopEnd run_event_loop(std::string &problem)
+// Without a source the dialog is answered unattended: OK once.
+LoopEnd run_event_loop(EventSource *given, std::string &problem)
 {
     Toolkit &tk = toolkit();
     tk.quit = false;
-    EventList fallback(tk.source ? std::vector<Event>() : default_events(problem));
-    if (!problem.empty()) return LoopEnd::failed;
-    EventSource *source = tk.source ? tk.source : &fallback;
+    EventList unattended({Event{EventKind::command, {}, {}, 0, command_ok, {}}});
+    EventSource *source = given ? given : &unattended;
     bool cancel_sent = false;
     Event event;
     while (!tk.quit) {
@@ -376,42 +270,42 @@ LoopEnd run_event_loop(std::string &problem)
 
 void quit_event_loop() { toolkit().quit = true; }
 
-int stop_alert(std::string_view title, std::string_view message)
+// The front has written the alert to standard error and kept it for tests.
+void show_alert(std::string_view, std::string_view, bool) {}
+
+} // namespace headless
+
+const Backend &headless_backend()
 {
-    std::fprintf(stderr, "fbsetup alert [%.*s]: %.*s\n", int(title.size()), title.data(), int(message.size()),
-                 message.data());
-    AlertMemory &memory = alert_memory_store();
-    std::lock_guard<std::mutex> hold(memory.lock);
-    if (!memory.recording) return 0;
-    if (memory.kept.size() == alert_memory) memory.kept.pop_front();
-    memory.kept.push_back(Alert{std::string(title), std::string(message)});
-    return 0;
+    namespace h = headless;
+    static const Backend table = {
+        "headless", h::create_window, h::dispose_window, h::find_control_by_number, h::get_value, h::set_value,
+        h::get_text, h::set_text, h::get_password, h::set_password, h::show, h::hide, h::activate,
+        h::deactivate, h::enable, h::disable, h::draw, h::show_window, h::hide_window, h::clear_focus,
+        h::advance_focus, h::install_command_handler, h::install_control_hit_handler, h::run_event_loop,
+        h::quit_event_loop, h::show_alert,
+    };
+    return table;
 }
 
-void record_alerts(bool on)
+bool EventList::next(Event &event)
 {
-    AlertMemory &memory = alert_memory_store();
-    std::lock_guard<std::mutex> hold(memory.lock);
-    memory.recording = on;
+    if (at_ >= events_.size()) return false;
+    event = events_[at_++];
+    return true;
 }
 
-std::vector<Alert> alerts()
+Control *find_control(Window *window, std::string_view identifier)
 {
-    AlertMemory &memory = alert_memory_store();
-    std::lock_guard<std::mutex> hold(memory.lock);
-    return {memory.kept.begin(), memory.kept.end()};
-}
-
-void clear_alerts()
-{
-    AlertMemory &memory = alert_memory_store();
-    std::lock_guard<std::mutex> hold(memory.lock);
-    memory.kept.clear();
+    if (!window || identifier.empty()) return nullptr;
+    for (auto &c : window->controls)
+        if (c->id == identifier) return c.get();
+    return nullptr;
 }
 
 Window *front_window()
 {
-    auto &shown = toolkit().shown;
+    auto &shown = headless::toolkit().shown;
     return shown.empty() ? nullptr : shown.back();
 }
 
@@ -431,6 +325,6 @@ int draw_count(const Control *control) { return control ? control->draws : 0; }
 int item_count(const Control *control) { return control ? int(control->items.size()) : 0; }
 int marked_item(const Control *control) { return control ? control->marked : 0; }
 std::string identifier(const Control *control) { return control ? control->id : std::string(); }
-Status last_event_status() { return toolkit().last_status; }
+Status last_event_status() { return headless::toolkit().last_status; }
 
 } // namespace tk

@@ -3,8 +3,9 @@
 ** Every <object> inside the named top-level window becomes a control, nested
 ** as the objects are; the class gives its kind and a few properties its
 ** state ("visible", "sensitive", "text", "max-length", "visibility",
-** "active", "action-name", "items"). Packing properties and the tab labels
-** of a notebook (<child type="tab">) are layout only and are skipped.
+** "active", "action-name", "items"). Packing properties, the tab labels of a
+** notebook (<child type="tab">) and internal children such as a widget's
+** accessible object are layout or description only and are skipped.
 */
 #include "toolkit_events.h"
 #include "toolkit_headless.h"
@@ -147,7 +148,7 @@ void XMLCALL on_start(void *data, const XML_Char *name, const XML_Char **attrs)
     std::string_view element = name;
     if (element == "child") {
         const char *type = attribute(attrs, "type");
-        if (type && std::strcmp(type, "tab") == 0) r.skip_depth = 1;
+        if ((type && std::strcmp(type, "tab") == 0) || attribute(attrs, "internal-child")) r.skip_depth = 1;
     } else if (element == "packing") {
         r.skip_depth = 1;
     } else if (element == "object") {
