@@ -14,6 +14,8 @@ packages="$packages abigail-tools"
 packages="$packages doxygen"
 # iODBC's installer library, for the iODBC build of fbsetup (headers below).
 packages="$packages libiodbc2"
+# The fuzz targets: clang, libFuzzer (in clang's run-time) and the symbolizer.
+packages="$packages clang libclang-rt-14-dev llvm"
 # The ODBC client the driver is tested with from Python.
 packages="$packages python3-pyodbc"
 

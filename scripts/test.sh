@@ -2,7 +2,8 @@
 # Builds everything with warnings as errors and runs the whole suite twice:
 # a normal build (which also builds and checks the Debian packages), then an
 # AddressSanitizer + UndefinedBehaviorSanitizer build. Between them, fbsetup
-# is built against iODBC and tested through iODBC's installer.
+# is built against iODBC and tested through iODBC's installer; at the end,
+# every fuzz target runs for a short time.
 set -eu
 cd "$(dirname "$0")/.."
 scripts/install-deps.sh --packaging
@@ -28,3 +29,7 @@ export ASAN_OPTIONS=detect_leaks=1:abort_on_error=1
 export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
 run_suite build/ci-sanitize -DCMAKE_BUILD_TYPE=Debug -DKV_SANITIZE=ON
 echo "== all tests passed in both builds"
+# A short run of every fuzz target on its corpus (clang, libFuzzer, ASan and
+# UBSan), KV_FUZZ_SECONDS (30) seconds a target, as many at once as there are cores.
+echo "== fuzz targets"
+scripts/fuzz.sh --seconds "${KV_FUZZ_SECONDS:-30}"

@@ -12,6 +12,8 @@
 #include <cstring>
 #include <string_view>
 
+#include <sys/types.h>
+
 #include "kvsupp.h"
 
 // Every system allocation the library makes goes through these two, so a
@@ -29,6 +31,9 @@ long kv_test_allocation_count();
 long kv_test_live_blocks();
 // Free blocks held by one cache slot.
 int kv_test_cache_count(int cache_index);
+// Gives every cached block back to the system, so that the allocations
+// that follow reach the system allocator (and its failure injection).
+void kv_test_empty_caches();
 
 // Makes the next trace line read the "log_file" setting and check its file
 // again, as it otherwise does at most once a second.
@@ -42,6 +47,10 @@ bool kv_equal_nocase(std::string_view a, std::string_view b);
 // (ENOENT for a missing profile, ENOMEM when memory ran out). The buffer
 // holds "" whenever the value could not be read.
 int kv_get_default(Registry *registry, const char *key, char *buffer, int buffer_length);
+
+// get_profile_string with the reason of a failed read, as kv_get_default.
+int kv_get_profile_string(Registry *registry, int mode, const char *section, const char *key,
+                          const char *default_value, char *buffer, int buffer_length);
 
 // Strings the error exits post.
 inline constexpr const char *kv_subclass_odbc3 = "ODBC3.0";
@@ -159,5 +168,24 @@ inline bool kv_equal_ascii_nocase(std::string_view a, std::string_view b)
             return false;
     return true;
 }
+
+// ---- The system-call seam ----
+// The file operations of the profile's rewrite, the long-data files and the
+// trace go through this table (syscalls.cpp), so a test can make any step
+// fail by replacing an entry, and put kv_default_syscalls back afterwards.
+struct KvSyscalls {
+    int (*open)(const char *path, int flags, mode_t mode);
+    int (*mkostemp)(char *name_template, int flags);
+    ssize_t (*read)(int fd, void *buffer, std::size_t size);
+    ssize_t (*write)(int fd, const void *data, std::size_t size);
+    int (*fsync)(int fd);
+    int (*fchown)(int fd, uid_t owner, gid_t group);
+    int (*fchmod)(int fd, mode_t mode);
+    int (*rename)(const char *from, const char *to);
+    int (*unlink)(const char *path);
+    int (*close)(int fd);
+};
+extern KvSyscalls kv_syscalls;
+extern const KvSyscalls kv_default_syscalls;
 
 #endif

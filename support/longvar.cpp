@@ -46,18 +46,18 @@ std::FILE *create_temp_file(Registry *profile, char (&name)[KV_LONG_FILE_NAME_SI
             name[0] = '\0';
             return nullptr;
         }
-        int fd = ::open(name, O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
+        int fd = kv_syscalls.open(name, O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
         if (fd < 0 && errno == EEXIST)
             continue;
         if (fd < 0)
             return nullptr;
-        if (::unlink(name) != 0) {
-            ::close(fd);
+        if (kv_syscalls.unlink(name) != 0) {
+            kv_syscalls.close(fd);
             return nullptr;
         }
         std::FILE *file = ::fdopen(fd, "w+");
         if (!file) {
-            ::close(fd);
+            kv_syscalls.close(fd);
             return nullptr;
         }
         // Appends go straight to the file (each is one write), so a failure
@@ -276,7 +276,7 @@ FILE *file_dup(FILE *stream)
         return nullptr;
     std::FILE *copy = ::fdopen(fd, "r+");
     if (!copy)
-        ::close(fd);
+        kv_syscalls.close(fd);
     return copy;
 }
 

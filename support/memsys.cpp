@@ -216,6 +216,18 @@ int kv_test_cache_count(int cache_index)
     return is_cache_slot(cache_index) ? type_count[cache_index] : 0;
 }
 
+void kv_test_empty_caches()
+{
+    for (int slot = 0; slot < KV_CACHE_SLOTS; slot++) {
+        while (BlockHeader *header = type_cache[slot]) {
+            type_cache[slot] = header->next;
+            blocks_unmade++;
+            kv_sys_free(header);
+        }
+        type_count[slot] = 0;
+    }
+}
+
 extern "C" {
 
 MemHandle *kv_mem_alloc_handle(MemHandle *parent)

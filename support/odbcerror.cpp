@@ -61,7 +61,7 @@ void free_records(ErrorHeader *header)
 
 // "[vendor]" followed by the expanded format, cut at KV_MESSAGE_MAX
 // characters. The vendor text is copied, never read as a format.
-void compose_message(char (&message)[KV_MESSAGE_MAX + 1], const char *vendor, const char *format,
+KV_PRINTF_LIKE(3, 0) void compose_message(char (&message)[KV_MESSAGE_MAX + 1], const char *vendor, const char *format,
                      va_list arguments)
 {
     std::size_t used = 0;

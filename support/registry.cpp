@@ -121,7 +121,7 @@ int read_all(int fd, Text &text)
 {
     char chunk[8192];
     for (;;) {
-        ssize_t n = ::read(fd, chunk, sizeof chunk);
+        ssize_t n = kv_syscalls.read(fd, chunk, sizeof chunk);
         if (n < 0 && errno == EINTR)
             continue;
         if (n < 0)
@@ -137,11 +137,11 @@ int read_all(int fd, Text &text)
 // Returns 0, or the errno of the failure.
 int load_file(const char *path, Text &text, struct stat &status)
 {
-    int fd = ::open(path, O_RDONLY | O_CLOEXEC);
+    int fd = kv_syscalls.open(path, O_RDONLY | O_CLOEXEC, 0);
     if (fd < 0)
         return errno;
     int error = ::fstat(fd, &status) != 0 ? errno : read_all(fd, text);
-    ::close(fd);
+    kv_syscalls.close(fd);
     return error;
 }
 
@@ -492,9 +492,9 @@ struct Setting {
 // Builds the new profile text into `out`: every line is copied as it is but
 // the entry that a lookup of the key finds, which is written "key = value";
 // without one, the entry goes at the end of the section's lines (before the
-// next header, followed by an empty line). Setting an empty value also drops
-// the section's other entries of the key, which would read instead of it.
-// False when memory ran out.
+// next header, followed by an empty line). Setting an empty value (or one of
+// blanks alone, which reads as empty) also drops the section's other entries
+// of the key, which would read instead of it. False when memory ran out.
 bool rewrite_profile(string_view text, ProfileIndex &index, int family, const Setting &setting, Text &out)
 {
     const Stretch *stretch = index.stretch(family, setting.section);
@@ -505,6 +505,7 @@ bool rewrite_profile(string_view text, ProfileIndex &index, int family, const Se
         return stretch && line.data() >= stretch->begin && line.data() < stretch->end;
     };
     bool written = false;
+    bool empty_value = trim_end(setting.value).empty();
     for_each_line(text, [&](string_view line) {
         if (stretch && !found && !written && line.data() == stretch->end) {
             put({setting.key, " = ", setting.value, "\n\n"});
@@ -513,7 +514,7 @@ bool rewrite_profile(string_view text, ProfileIndex &index, int family, const Se
         Entry entry;
         if (found && line.data() == found->line.data() && parse_entry(line, entry)) {
             put({entry.key, " = ", setting.value, "\n"}); // the key keeps its own spelling
-        } else if (setting.value.empty() && in_stretch(line) && !is_comment(line) && parse_entry(line, entry) &&
+        } else if (empty_value && in_stretch(line) && !is_comment(line) && parse_entry(line, entry) &&
                    kv_equal_nocase(entry.key, setting.key)) {
             // dropped: it would be read instead of the empty value
         } else {
@@ -544,7 +545,7 @@ bool is_valid_key(string_view key)
 int write_all(int fd, string_view bytes)
 {
     while (!bytes.empty()) {
-        ssize_t n = ::write(fd, bytes.data(), bytes.size());
+        ssize_t n = kv_syscalls.write(fd, bytes.data(), bytes.size());
         if (n < 0 && errno == EINTR)
             continue;
         if (n <= 0)
@@ -561,10 +562,10 @@ int write_all(int fd, string_view bytes)
 int keep_ownership(int fd, const struct stat &like, bool *owner_kept)
 {
     *owner_kept = true;
-    if (::fchown(fd, like.st_uid, like.st_gid) == 0)
+    if (kv_syscalls.fchown(fd, like.st_uid, like.st_gid) == 0)
         return 0;
     *owner_kept = false;
-    return ::fchown(fd, static_cast<uid_t>(-1), like.st_gid) == 0 ? 0 : errno;
+    return kv_syscalls.fchown(fd, static_cast<uid_t>(-1), like.st_gid) == 0 ? 0 : errno;
 }
 
 // A new file written beside `target` under a temporary name. commit()
@@ -577,7 +578,7 @@ public:
     ~Replacement()
     {
         if (created_ && !committed_)
-            ::unlink(temp_.c_str());
+            kv_syscalls.unlink(temp_.c_str());
     }
 
     // Writes and syncs the file with the profile's owner, group and mode.
@@ -586,7 +587,7 @@ public:
     {
         if (!target_.append(target) || !temp_.append({target, ".XXXXXX"}))
             return ENOMEM;
-        int fd = ::mkostemp(temp_.c_str(), O_CLOEXEC);
+        int fd = kv_syscalls.mkostemp(temp_.c_str(), O_CLOEXEC);
         if (fd < 0)
             return errno;
         created_ = true;
@@ -594,18 +595,18 @@ public:
         if (!error)
             error = keep_ownership(fd, like, &owner_kept_);
         // After the change of owner, which clears the set-id bits.
-        if (!error && ::fchmod(fd, like.st_mode & 07777) != 0)
+        if (!error && kv_syscalls.fchmod(fd, like.st_mode & 07777) != 0)
             error = errno;
-        if (!error && ::fsync(fd) != 0)
+        if (!error && kv_syscalls.fsync(fd) != 0)
             error = errno;
-        if (::close(fd) != 0 && !error)
+        if (kv_syscalls.close(fd) != 0 && !error)
             error = errno;
         return error;
     }
 
     int commit()
     {
-        if (::rename(temp_.c_str(), target_.c_str()) != 0)
+        if (kv_syscalls.rename(temp_.c_str(), target_.c_str()) != 0)
             return errno;
         committed_ = true;
         return 0;
@@ -630,11 +631,11 @@ void sync_directory(const char *path)
     Text directory;
     if (!directory.append(slash == string_view::npos ? string_view(".") : whole.substr(0, slash ? slash : 1)))
         return;
-    int fd = ::open(directory.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    int fd = kv_syscalls.open(directory.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC, 0);
     if (fd < 0)
         return;
-    ::fsync(fd);
-    ::close(fd);
+    kv_syscalls.fsync(fd);
+    kv_syscalls.close(fd);
 }
 
 // The three failures of a rewrite, named by the files an administrator
@@ -735,6 +736,12 @@ int rewrite(Registry *registry, const char *path, int mode, const Setting &setti
 }
 
 } // namespace
+
+int kv_get_profile_string(Registry *registry, int mode, const char *section, const char *key,
+                          const char *default_value, char *buffer, int buffer_length)
+{
+    return lookup(registry, mode, section, key, default_value, buffer, buffer_length);
+}
 
 int kv_get_default(Registry *registry, const char *key, char *buffer, int buffer_length)
 {

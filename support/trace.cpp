@@ -378,31 +378,36 @@ __attribute__((destructor)) void close_log_at_unload()
 }
 
 // The "log_file" setting, whole: no value can be longer than the profile
-// file itself, so a buffer of its size never cuts one.
-std::string read_log_setting(Registry *registry)
+// file itself, so a buffer of its size never cuts one. False when memory ran
+// out reading the profile: the line is then dropped, never sent to the
+// standard error stream in place of the log file.
+bool read_log_setting(Registry *registry, std::string &value)
 {
+    value.clear();
     struct stat status;
     if (stat(registry->config_path, &status) != 0)
-        return {};
+        return true;
     auto size = static_cast<std::size_t>(std::max<off_t>(status.st_size, 0)) + 2;
     if (size > INT_MAX)
-        return {};
-    std::string value(std::max<std::size_t>(size, 256), '\0');
-    get_profile_string(registry, 0, "settings", "log_file", "", value.data(), static_cast<int>(value.size()));
+        return true;
+    value.assign(std::max<std::size_t>(size, 256), '\0');
+    int error = kv_get_profile_string(registry, 0, "settings", "log_file", "", value.data(),
+                                      static_cast<int>(value.size()));
     value.resize(std::strlen(value.c_str()));
-    return value;
+    return error != ENOMEM;
 }
 
 // Appends, creating the file owner-only; never through a symbolic link (the
 // open fails), never a FIFO or device that could block or kill the caller.
 int open_log(const std::string &path, dev_t &device, ino_t &inode)
 {
-    int fd = open(path.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC, 0600);
+    constexpr int flags = O_WRONLY | O_APPEND | O_CREAT | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC;
+    int fd = kv_syscalls.open(path.c_str(), flags, 0600);
     if (fd < 0)
         return -1;
     struct stat status;
     if (fstat(fd, &status) != 0 || !S_ISREG(status.st_mode)) {
-        close(fd);
+        kv_syscalls.close(fd);
         return -1;
     }
     device = status.st_dev;
@@ -422,18 +427,21 @@ bool still_named(const Destination &d)
 void close_log(Destination &d)
 {
     if (d.fd >= 0)
-        close(d.fd);
+        kv_syscalls.close(d.fd);
     d.fd = -1;
 }
 
 // Re-reads the setting and re-opens the file when it is due or the caller
-// names another profile.
-void refresh(Destination &d, Registry *registry)
+// names another profile. False, changing nothing, when the setting could
+// not be read for lack of memory (the next line tries again).
+bool refresh(Destination &d, Registry *registry)
 {
     int64_t now = coarse_now();
     if (now < d.recheck_at && d.profile == registry->config_path)
-        return;
-    std::string path = read_log_setting(registry);
+        return true;
+    std::string path;
+    if (!read_log_setting(registry, path))
+        return false;
     if (path != d.path || !still_named(d)) {
         close_log(d);
         d.path = std::move(path);
@@ -442,6 +450,7 @@ void refresh(Destination &d, Registry *registry)
     }
     d.profile = registry->config_path;
     d.recheck_at = now + kRecheckNanoseconds;
+    return true;
 }
 
 // One write for the whole line; only a write cut short (a full disk) needs
@@ -449,7 +458,7 @@ void refresh(Destination &d, Registry *registry)
 bool write_whole(int fd, const char *data, std::size_t size)
 {
     while (size > 0) {
-        ssize_t written = write(fd, data, size);
+        ssize_t written = kv_syscalls.write(fd, data, size);
         if (written < 0 && errno == EINTR)
             continue;
         if (written <= 0)
@@ -466,7 +475,8 @@ bool deliver(Destination &d, Registry *registry, const LineBuffer &line)
 {
     if (!registry)
         return write_whole(STDERR_FILENO, line.data(), line.size());
-    refresh(d, registry);
+    if (!refresh(d, registry))
+        return false;
     if (d.path.empty())
         return write_whole(STDERR_FILENO, line.data(), line.size());
     if (d.fd < 0)

@@ -8,6 +8,7 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <string>
 #include <vector>
 
@@ -15,6 +16,7 @@
 #include <unistd.h>
 
 #include "file_size_limit.h"
+#include "syscall_failure.h"
 #include "internal.h"
 
 namespace fs = std::filesystem;
@@ -471,6 +473,31 @@ TEST_F(LongBufferTest, AllocationFailureLeavesNothingBehind)
     // Running out of memory while reading blob_path fails; it never falls
     // back to another directory.
     EXPECT_EQ(fs::path(buffer->file_name).parent_path(), fs::path(blobs));
+    EXPECT_TRUE(blob_directory_empty());
+}
+
+// A file that cannot be created, or whose name cannot be removed, gives no
+// buffer and keeps no block or descriptor; as root as well. Only the name
+// that could not be removed stays behind.
+TEST_F(LongBufferTest, FailedCreationOrUnlinkLeavesNoBuffer)
+{
+    for (const char *call : {"open", "unlink"}) {
+        SCOPED_TRACE(call);
+        LongBuffer *buffer;
+        {
+            SyscallFailure failure(0, 0);
+            SyscallFailure::always(call, EACCES);
+            buffer = allocate_long_buffer(handle, 0, 0, registry, SQL_LONGVARCHAR);
+        }
+        EXPECT_EQ(buffer, nullptr);
+        EXPECT_EQ(kv_test_live_blocks(), live);
+        EXPECT_EQ(open_descriptors(), descriptors);
+        std::size_t left = static_cast<std::size_t>(std::distance(fs::directory_iterator(blobs), {}));
+        EXPECT_EQ(left, std::string(call) == "unlink" ? 1u : 0u);
+        fs::remove_all(blobs);
+        fs::create_directory(blobs);
+    }
+    ASSERT_NE(make(), nullptr);
     EXPECT_TRUE(blob_directory_empty());
 }
 

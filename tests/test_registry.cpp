@@ -20,6 +20,7 @@
 #include <unistd.h>
 
 #include "file_size_limit.h"
+#include "syscall_failure.h"
 #include "internal.h"
 
 namespace fs = std::filesystem;
@@ -405,6 +406,19 @@ TEST_F(ProfileTest, EmptyValueReadsBackAsTheEmptyValue)
     EXPECT_EQ(read_file(profile), "[A]\nk = \nnew = \n");
 }
 
+// A value of blanks alone reads as the empty value, so it too must drop the
+// later entries of the key that would read instead (found by fuzzing).
+TEST_F(ProfileTest, BlankValueReadsBackAsTheEmptyValue)
+{
+    for (const char *blanks : {" ", "\f", "\t \v"}) {
+        SCOPED_TRACE(testing::PrintToString(blanks));
+        write_file(profile, "[A]\nk = 1\nk = 2\nother = 3\n");
+        ASSERT_EQ(set_profile_string(registry, 2, "A", "k", blanks), 0);
+        EXPECT_EQ(lookup(2, "A", "k"), "0:");
+        EXPECT_EQ(lookup(2, "A", "other"), "0:3");
+    }
+}
+
 // A change written between two lookups is seen, however soon and however
 // like the old text it is (same size, same directory entry).
 TEST_F(ProfileTest, ChangesBetweenLookupsAreSeen)
@@ -568,17 +582,90 @@ TEST_F(ProfileFailureTest, UnwritableDirectoryLeavesTheProfile)
         << registry_error(registry);
 }
 
+// An ordinary user cannot create the temporary files in a read-only
+// directory. Run as root, the rewrite is made by a child process that has
+// become nobody, so the directory's permissions hold there too.
 TEST_F(ProfileFailureTest, UnwritableDirectoryForAnOrdinaryUser)
 {
-    if (geteuid() == 0)
-        GTEST_SKIP() << "root writes into read-only directories";
     ASSERT_EQ(chmod(directory.c_str(), 0555), 0);
-    int rc = set_profile_string(registry, 2, "MyDSN", "Database", "/new");
-    std::string message = registry_error(registry);
+    auto rewrite_refused = [&] {
+        int rc = set_profile_string(registry, 2, "MyDSN", "Database", "/new");
+        return rc == -1 && std::string(registry_error(registry)) ==
+                               "Failed to rename " + profile.string() + " to " + profile.string() +
+                                   "~, Permission denied";
+    };
+    bool refused = geteuid() == 0 ? as_user(65534, 65534, {}, [&] { return rewrite_refused() ? 0 : 1; }) == 0
+                                  : rewrite_refused();
     chmod(directory.c_str(), 0755);
-    EXPECT_EQ(rc, -1);
-    EXPECT_EQ(message, "Failed to rename " + profile.string() + " to " + profile.string() + "~, Permission denied");
+    EXPECT_TRUE(refused);
     expect_untouched();
+}
+
+// Every call the rewrite makes through the system-call seam, failed in turn
+// (writes fail part-way through a file too): the profile holds its old text
+// or, once the call succeeded, its new text; the backup its old text or the
+// profile's previous text. Only a failed unlink leaves a temporary file.
+TEST_F(ProfileFailureTest, EverySystemCallFailureLeavesWholeFiles)
+{
+    ASSERT_EQ(set_profile_string(registry, 2, "MyDSN", "Database", "/new"), 0);
+    const std::string new_text = read_file(profile);
+    ASSERT_NE(new_text, original);
+
+    bool succeeded = false;
+    for (long nth = 1; !succeeded && nth < 1000; nth++) {
+        write_file(profile, original);
+        write_file(profile.string() + "~", "older backup\n");
+        set_config(registry, profile.c_str());
+        int rc;
+        std::string failed;
+        {
+            SyscallFailure failure(nth, EIO);
+            rc = set_profile_string(registry, 2, "MyDSN", "Database", "/new");
+            failed = failure.failed();
+            succeeded = failed.empty();
+        }
+        SCOPED_TRACE("call " + std::to_string(nth) + " (" + failed + ") failed");
+        std::string backup = read_file(profile.string() + "~");
+        if (rc == 0) {
+            EXPECT_EQ(read_file(profile), new_text);
+            EXPECT_EQ(backup, original);
+        } else {
+            EXPECT_EQ(rc, -1);
+            std::string message = registry_error(registry);
+            EXPECT_TRUE(message.rfind("Failed to ", 0) == 0 && message.find("Input/output error") != std::string::npos)
+                << message;
+            EXPECT_EQ(read_file(profile), original);
+            EXPECT_TRUE(backup == "older backup\n" || backup == original) << backup;
+        }
+        std::vector<std::string> names = directory_names(directory);
+        if (failed == "unlink")
+            EXPECT_EQ(names.size(), 3u);
+        else
+            EXPECT_EQ(names, (std::vector<std::string>{"odbc.ini", "odbc.ini~"}));
+        for (const auto &name : names)
+            if (name != "odbc.ini" && name != "odbc.ini~")
+                fs::remove(directory / name);
+    }
+    EXPECT_TRUE(succeeded);
+}
+
+// A disk that fills up while the new text is written: the rewrite stops
+// there, whether the system reports it at a write or only at the sync.
+TEST_F(ProfileFailureTest, FullDiskAtWriteOrSyncLeavesTheProfile)
+{
+    for (const char *call : {"write", "fsync", "close"}) {
+        SCOPED_TRACE(call);
+        int rc;
+        {
+            SyscallFailure failure(0, 0);
+            SyscallFailure::always(call, ENOSPC);
+            rc = set_profile_string(registry, 2, "MyDSN", "Database", "/new");
+        }
+        EXPECT_EQ(rc, -1);
+        EXPECT_EQ(std::string(registry_error(registry)),
+                  "Failed to rename " + profile.string() + " to " + profile.string() + "~, No space left on device");
+        expect_untouched();
+    }
 }
 
 TEST_F(ProfileFailureTest, UnsafeArgumentsAreRefused)

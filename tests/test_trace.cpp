@@ -25,6 +25,7 @@
 #include <unistd.h>
 
 #include "internal.h"
+#include "syscall_failure.h"
 
 namespace fs = std::filesystem;
 
@@ -326,13 +327,31 @@ TEST_F(TraceTest, UnusableLogFilesDropLinesQuietly)
         std::string err = captured_stderr([&] { EXPECT_EQ(trace(registry, "a.c", 1, "x"), -1) << path; });
         EXPECT_EQ(err, "") << path;
     }
-    if (geteuid() != 0) { // root writes through permission bits
-        std::ofstream(log) << "";
-        chmod(log.c_str(), 0400);
-        use_log_file(log);
-        EXPECT_EQ(trace(registry, "a.c", 1, "x"), -1);
-        EXPECT_EQ(read_file(log), "");
+    // A file the process may not write: its open is refused (through the
+    // system-call seam, so that root, who writes through permission bits,
+    // meets the refusal too).
+    std::ofstream(log) << "";
+    use_log_file(log);
+    {
+        SyscallFailure failure(0, 0);
+        SyscallFailure::always("open", EACCES, log);
+        std::string err = captured_stderr([&] { EXPECT_EQ(trace(registry, "a.c", 1, "x"), -1); });
+        EXPECT_EQ(err, "");
     }
+    EXPECT_EQ(read_file(log), "");
+}
+
+TEST_F(TraceTest, AWriteErrorDropsTheLineAndTracingResumesLater)
+{
+    EXPECT_EQ(trace(registry, "a.c", 1, "fits"), 0);
+    {
+        SyscallFailure failure(0, 0);
+        SyscallFailure::always("write", EIO);
+        EXPECT_EQ(trace(registry, "a.c", 2, "lost"), -1);
+    }
+    kv_test_trace_recheck();
+    EXPECT_EQ(trace(registry, "a.c", 3, "again"), 0);
+    EXPECT_EQ(read_file(log), header("a.c", 1) + "fits\n" + header("a.c", 3) + "again\n");
 }
 
 TEST_F(TraceTest, AFailedWriteDropsTheLineAndTracingResumesLater)
@@ -426,6 +445,26 @@ TEST_F(TraceTest, LogMessageWritesOnlyWhenTheMaskSharesABit)
 
     std::memcpy(default_config, saved_default, sizeof default_config);
     EXPECT_EQ(read_file(log), header("a.c", 2) + "SQLExecDirect((nil), \"select 1\"{SQL_NTS})\n");
+}
+
+// A profile that could not be read for lack of memory says nothing about
+// the setting: the line is dropped, never written to the standard error
+// stream in place of the log file (found by the allocation-failure test).
+TEST_F(TraceTest, RunningOutOfMemoryReadingTheProfileDropsTheLine)
+{
+    int rc = -1;
+    for (long nth = 1; rc != 0 && nth < 50; nth++) {
+        use_log_file(log);
+        set_config(registry, profile.c_str()); // the next lookup reads the file
+        std::string err = captured_stderr([&] {
+            kv_test_fail_allocation(nth);
+            rc = trace(registry, "a.c", 1, "SQLDriverConnect(PWD=secret)");
+            kv_test_fail_allocation(0);
+        });
+        EXPECT_EQ(err, "") << "allocation " << nth;
+    }
+    EXPECT_EQ(rc, 0);
+    EXPECT_EQ(lines_of(read_file(log)).size(), 1u);
 }
 
 TEST_F(TraceTest, RunningOutOfMemoryDropsALongLine)
