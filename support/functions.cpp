@@ -8,7 +8,6 @@
 */
 #include <algorithm>
 #include <array>
-#include <cstdio>
 #include <cstring>
 #include <string>
 
@@ -316,12 +315,6 @@ Value *kv_fn_string_result(EvalContext *ctx, const char *text, size_t length, co
     return result;
 }
 
-void kv_fn_not_available(EvalContext *ctx, const FunctionEntry *entry)
-{
-    char message[96];
-    std::snprintf(message, sizeof message, "Scalar function %s is not available", entry ? entry->name : "?");
-    kv_fn_error(ctx, "HYC00", message);
-}
 
 extern "C" {
 

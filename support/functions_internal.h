@@ -123,18 +123,6 @@ Value *kv_fn_null_result(EvalContext *ctx, int type);
 // allocated; leaves with HY001 and `oom_message` when the text cannot.
 Value *kv_fn_string_result(EvalContext *ctx, const char *text, size_t length, const char *oom_message);
 
-// The exit of a catalogue row whose implementation is not in this build:
-// HYC00 "Scalar function NAME is not available".
-[[noreturn]] void kv_fn_not_available(EvalContext *ctx, const FunctionEntry *entry);
-
-// Defines an implementation that is not in this build yet.
-#define KV_SCALAR_NOT_AVAILABLE(name)                                                                 \
-    KV_SCALAR_FUNCTION(name)                                                                          \
-    {                                                                                                 \
-        (void)argc, (void)argv, (void)mode, (void)eval_data;                                          \
-        kv_fn_not_available(ctx, entry);                                                              \
-    }
-
 // Shared by the scalar functions.
 
 // The error exit with a condition of the library's message table

@@ -261,11 +261,6 @@ protected:
         return kv_fn_new_result(ctx, VT_INTEGER);
     }
 
-    static Value *unavailable(EvalContext *ctx, int32_t, Value **, int32_t, void *, const FunctionEntry *entry)
-    {
-        kv_fn_not_available(ctx, entry);
-    }
-
     void SetUp() override
     {
         EvalFixture::SetUp();
@@ -313,21 +308,6 @@ TEST_F(Dispatch, IfnullRunsWhateverTheMode)
     EXPECT_EQ(execute_function(sql92_get_function_info(28), &context, 2, expressions, 5, nullptr), first);
     EXPECT_EQ(evaluations, 1);
     EXPECT_EQ(seen_mode, 5);
-}
-
-TEST_F(Dispatch, NotAvailableLeavesThroughTheErrorExit)
-{
-    FunctionEntry own{};
-    own.name = "SOMEDAY";
-    own.function = unavailable;
-    int rc = numtest::guarded(context, [&] { execute_function(&own, &context, 0, nullptr, 0, nullptr); });
-    EXPECT_EQ(rc, -1);
-    EXPECT_EQ(context.status, -1);
-    EXPECT_EQ(stmt.error_header->return_code, -1);
-    auto d = last_diagnostic();
-    EXPECT_EQ(d.sqlstate, "HYC00");
-    EXPECT_EQ(d.message, "[Kestrova ODBC]Scalar function SOMEDAY is not available");
-    EXPECT_EQ(d.subclass_origin, "ODBC3.0");
 }
 
 TEST_F(Dispatch, NullArguments)
