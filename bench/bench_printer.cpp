@@ -30,12 +30,6 @@ const void *select_item(TreeBuilder &t, int k)
     std::snprintf(column, sizeof column, "c%d", k);
     std::snprintf(table, sizeof table, "t%d", k % 4);
     std::snprintf(alias, sizeof alias, "a%d", k);
-    auto when = [&](const void *condition, const void *result) {
-        auto *n = t.make<NodeWhenClause>(NODE_WHEN_CLAUSE);
-        n->condition = TreeBuilder::N(condition);
-        n->result = TreeBuilder::N(result);
-        return n;
-    };
     auto *substring = t.make<NodeScalarFunction>(NODE_SCALAR_FUNCTION);
     substring->function = KV_FN_SUBSTRING;
     substring->operand1 = TreeBuilder::N(t.col("name", table));
@@ -45,8 +39,8 @@ const void *select_item(TreeBuilder &t, int k)
     abs->function = 0;
     abs->arguments = t.list({t.col(column, table)});
     auto *choice = t.make<NodeCase>(NODE_CASE);
-    choice->whens = t.list({when(t.cmp(KV_OP_GREATER, t.col(column, table), t.integer(k)), substring),
-                            when(t.cmp(KV_OP_LESS, t.col(column, table), t.real(-k - 0.5)), abs)});
+    choice->whens = t.list({t.when(t.cmp(KV_OP_GREATER, t.col(column, table), t.integer(k)), substring),
+                            t.when(t.cmp(KV_OP_LESS, t.col(column, table), t.real(-k - 0.5)), abs)});
     choice->else_result = TreeBuilder::N(t.str("'n''a'"));
     return t.item(choice, alias);
 }

@@ -297,24 +297,14 @@ void kv_fn_error(EvalContext *ctx, const char *sqlstate, const char *message)
     kv_eval_error(ctx, 1, kv_subclass_odbc3, sqlstate, message);
 }
 
-Value *kv_fn_string_result(EvalContext *ctx, const char *text, size_t length, const char *oom_message)
+Value *kv_fn_string_result(EvalContext *ctx, const char *text, size_t length, KvMessage out_of_memory)
 {
-    Value *result = kv_fn_new_result(ctx, VT_STRING);
-    if (!result)
-        return nullptr;
-    char *copy = length < UINT32_MAX && length <= INT32_MAX
-                     ? static_cast<char *>(kv_mem_alloc(ctx->mem, static_cast<uint32_t>(length + 1)))
-                     : nullptr;
-    if (!copy)
-        kv_fn_error(ctx, "HY001", oom_message);
-    if (length > 0)
+    char *copy = nullptr;
+    Value *result = kv_fn_new_text(ctx, length, out_of_memory, &copy);
+    if (result && length > 0)
         std::memcpy(copy, text, length);
-    copy[length] = '\0';
-    result->data.s = copy;
-    result->length = static_cast<int32_t>(length);
     return result;
 }
-
 
 extern "C" {
 

@@ -146,7 +146,7 @@ Value *name_result(EvalContext *ctx, const char *name)
 {
     if (!name)
         return kv_fn_null_result(ctx, VT_STRING);
-    return kv_fn_string_result(ctx, name, std::strlen(name), kv_message(KvMessage::memory).text);
+    return kv_fn_string_result(ctx, name, std::strlen(name), KvMessage::memory);
 }
 
 // Interval keywords of TIMESTAMPADD and TIMESTAMPDIFF: a unit is either a

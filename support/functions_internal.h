@@ -119,9 +119,9 @@ Value *kv_fn_null_result(EvalContext *ctx, int type);
 [[noreturn]] void kv_fn_error(EvalContext *ctx, const char *sqlstate, const char *message);
 
 // A string result holding a copy of `length` bytes at `text`, zero-terminated
-// in a block of its own on ctx->mem. nullptr when the Value cannot be
-// allocated; leaves with HY001 and `oom_message` when the text cannot.
-Value *kv_fn_string_result(EvalContext *ctx, const char *text, size_t length, const char *oom_message);
+// in a block of its own on ctx->mem (kv_fn_new_text). nullptr when the Value
+// cannot be allocated; leaves with `out_of_memory` when the text cannot.
+Value *kv_fn_string_result(EvalContext *ctx, const char *text, size_t length, KvMessage out_of_memory);
 
 // Shared by the scalar functions.
 

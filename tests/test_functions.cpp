@@ -332,13 +332,13 @@ TEST_F(Dispatch, NullArguments)
 
 TEST_F(Dispatch, StringResults)
 {
-    Value *v = kv_fn_string_result(&context, "abc\0def", 7, "Memory allocation error");
+    Value *v = kv_fn_string_result(&context, "abc\0def", 7, KvMessage::memory);
     ASSERT_NE(v, nullptr);
     EXPECT_EQ(v->type, VT_STRING);
     EXPECT_EQ(v->length, 7);
     EXPECT_EQ(v->inline_data, 0);
     EXPECT_EQ(std::string(v->data.s, 8), std::string("abc\0def\0", 8));
-    Value *empty = kv_fn_string_result(&context, nullptr, 0, "Memory allocation error");
+    Value *empty = kv_fn_string_result(&context, nullptr, 0, KvMessage::memory);
     ASSERT_NE(empty, nullptr);
     EXPECT_STREQ(empty->data.s, "");
 
@@ -346,7 +346,7 @@ TEST_F(Dispatch, StringResults)
     while (kv_test_cache_count(KV_NODE_VALUE) > 0)
         kv_mem_alloc_node(mem, sizeof(Value), KV_NODE_VALUE);
     kv_test_fail_allocation(1);
-    EXPECT_EQ(kv_fn_string_result(&context, "x", 1, "Memory allocation error"), nullptr);
+    EXPECT_EQ(kv_fn_string_result(&context, "x", 1, KvMessage::memory), nullptr);
     kv_test_fail_allocation(0);
     EXPECT_EQ(stmt.error_header->record_count, 0);
 
@@ -355,7 +355,7 @@ TEST_F(Dispatch, StringResults)
         Value *keep = kv_fn_new_result(&context, VT_STRING); // warms the value cache
         release_value(mem, keep);
         kv_test_fail_allocation(1);
-        kv_fn_string_result(&context, "x", 1, "Memory allocation error zorv");
+        kv_fn_string_result(&context, "x", 1, KvMessage::memory_zorv);
     });
     kv_test_fail_allocation(0);
     EXPECT_EQ(rc, -1);

@@ -828,18 +828,12 @@ TEST_F(Print, CastCaseAndRelatives)
         n->target = N(type);
         return n;
     };
-    auto when = [&](const void *condition, const void *result) {
-        auto *n = make<NodeWhenClause>(NODE_WHEN_CLAUSE);
-        n->condition = N(condition);
-        n->result = N(result);
-        return n;
-    };
     auto *simple = make<NodeCase>(NODE_CASE);
     simple->operand = N(t.col("a"));
-    simple->whens = t.list({when(t.integer(1), t.str("'x'")), when(t.integer(2), t.str("'y'"))});
+    simple->whens = t.list({t.when(t.integer(1), t.str("'x'")), t.when(t.integer(2), t.str("'y'"))});
     simple->else_result = N(t.str("'z'"));
     auto *searched = make<NodeCase>(NODE_CASE);
-    searched->whens = t.list({when(a_is_1(), t.col("b"))});
+    searched->whens = t.list({t.when(a_is_1(), t.col("b"))});
     auto *nullif = make<NodeNullif>(NODE_NULLIF);
     nullif->first = N(t.col("a"));
     nullif->second = N(t.integer(0));

@@ -209,6 +209,15 @@ public:
         return n;
     }
 
+    // One WHEN ... THEN ... of a CASE.
+    NodeWhenClause *when(const void *condition, const void *result)
+    {
+        auto *n = make<NodeWhenClause>(NODE_WHEN_CLAUSE);
+        n->condition = N(condition);
+        n->result = N(result);
+        return n;
+    }
+
     MemHandle *mem() const { return mem_; }
 
 private:

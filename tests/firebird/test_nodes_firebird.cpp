@@ -466,18 +466,12 @@ TEST_F(ServerReads, QueriesReturnTheRowsTheTreeMeans)
                                                      {"2", "0", "1", "1", "3000.00", "3"}}));
 
     // Expressions, predicates and functions in one select list.
-    auto when = [&](const void *condition, const void *result) {
-        auto *n = make<NodeWhenClause>(NODE_WHEN_CLAUSE);
-        n->condition = N(condition);
-        n->result = N(result);
-        return n;
-    };
     auto *simple_case = make<NodeCase>(NODE_CASE);
     simple_case->operand = N(t.col("dept"));
-    simple_case->whens = t.list({when(t.integer(1), t.str("'one'")), when(t.integer(2), t.str("'two'"))});
+    simple_case->whens = t.list({t.when(t.integer(1), t.str("'one'")), t.when(t.integer(2), t.str("'two'"))});
     simple_case->else_result = N(t.str("'none'"));
     auto *searched_case = make<NodeCase>(NODE_CASE);
-    searched_case->whens = t.list({when(t.cmp(KV_OP_LESS, t.col("score"), t.integer(0)), t.str("'negative'"))});
+    searched_case->whens = t.list({t.when(t.cmp(KV_OP_LESS, t.col("score"), t.integer(0)), t.str("'negative'"))});
     auto *cast = make<NodeCast>(NODE_CAST);
     cast->operand = N(t.col("salary"));
     cast->target = N(t.type(SQL_INTEGER));
